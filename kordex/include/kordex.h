@@ -1,0 +1,231 @@
+/*
+ * kordex.h -- the public C interface of the Kordex detector library.
+ *
+ * Kordex drives an intraoral X-ray sensor: it connects to the sensor, reads a
+ * frame, calibrates it, cuts and rotates it into the delivered image and
+ * enhances it. Callers use it only through the functions below, all with C
+ * linkage and the prefixes KX_ (library services), KXACQ_ (acquisition),
+ * KXC_ (calibration) and KXIP_ (image processing).
+ *
+ * Conventions
+ * - Functions return 1 or 0, or a pointer or NULL. Nothing throws.
+ * - Text is UTF-8 (KX_IsUnicode() returns 0).
+ * - Image and frame buffers belong to the caller, except the cut image that
+ *   KXC_CutImage allocates when given no destination: release it with
+ *   KX_Free.
+ * - Pixels are 16-bit. Acquired frames hold 12-bit samples (0..4095) and
+ *   0x8000 (-32768 as int16_t) where the read-out never delivered a pixel;
+ *   calibration and processing treat samples as signed 16-bit values.
+ * - Workers report through a status record owned by the library (valid from
+ *   the start call to the close call) and the caller's callback, which runs
+ *   on the worker thread. A callback that touches windows must post to its
+ *   own thread.
+ *
+ * The library reads its settings from "kordex.ini" beside libkordex.so (or in
+ * the parent directory, or the file named by the environment variable
+ * KORDEX_INI) when it is loaded.
+ */
+#ifndef KORDEX_H
+#define KORDEX_H
+
+#include <stdint.h>
+
+#if defined(__GNUC__)
+#define KX_API __attribute__((visibility("default")))
+#else
+#define KX_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ------------------------------------------------------------------------
+ * Status records and the callback
+ * ------------------------------------------------------------------------ */
+
+/* Report kinds of every status record: 0 information, 1 time-stamped
+ * information, 2 error. Treat every kind above 1 as an error. */
+enum {
+    KX_REPORT_INFO = 0,
+    KX_REPORT_TIMED = 1,
+    KX_REPORT_ERROR = 2
+};
+
+/* Report events (codes): 1 aborted, 2 closed, 20 message, 21 start or
+ * progress (0..100 while running, above 100 when done), 22 acquisition data
+ * progress. */
+enum {
+    KX_EVENT_ABORTED = 1,
+    KX_EVENT_CLOSED = 2,
+    KX_EVENT_MESSAGE = 20,
+    KX_EVENT_PROGRESS = 21,
+    KX_EVENT_DATA = 22
+};
+
+/* The callback of every activity. It receives the activity's status record
+ * (AcqStatus*, KXC_Job* or KXIP_Job*); its result is ignored. It runs on the
+ * activity's worker thread (or one of its band threads), never two at once
+ * for one activity, and must not block for long. */
+typedef int32_t (*KX_Callback)(void* record);
+
+/* The acquisition status record, also the acquisition handle. There is one
+ * per library: an acquisition is exclusive. */
+typedef struct AcqStatus {
+    int32_t flags;        /* connect flags; bit 0 set = bright (X-ray) frame */
+    int32_t kind;         /* kind of the last report (KX_REPORT_*) */
+    int32_t event;        /* 1 aborted, 2 closed, 20 message, 21 frame started
+                             or finished, 22 data progress */
+    int32_t stage;        /* 0 abort/close, 1 connection, 3 read-out */
+    char text[256];       /* text of the last report; empty for progress */
+    int32_t width;        /* frame size at connect time */
+    int32_t height;
+    int16_t* frame;       /* caller's width x height buffer */
+    int32_t lines;        /* highest end-of-line number seen + 1 */
+    int32_t progress;     /* 0..100 while reading; 255 after a complete frame */
+    KX_Callback callback; /* caller's callback; a consumer may set it to NULL
+                             to stop further callbacks */
+    void* context;        /* caller's context, returned untouched */
+    int32_t state;        /* 0 running, 1 abort requested, -1 error reported */
+    int32_t value;        /* an extra number of the report (0 here) */
+} AcqStatus;
+
+/* The calibration status record returned by KXC_Process. */
+typedef struct KXC_Job {
+    uint32_t flags;       /* step bits given to KXC_Process */
+    int32_t kind;         /* kind of the last report */
+    int32_t code;         /* 20 step message, 21 milestone or progress,
+                             1 abort, 2 closed */
+    char text[256];       /* text of the last report ("" when none) */
+    int32_t frameWidth;   /* sensor frame size at start */
+    int32_t frameHeight;
+    int32_t imageWidth;   /* cut and rotated image size at start */
+    int32_t imageHeight;
+    int32_t progress;     /* per cent of counted steps, 255 on success */
+    int16_t* frame;       /* caller's frame, calibrated in place */
+    int32_t reserved;
+    KX_Callback callback; /* caller's callback, may be NULL */
+    void* context;        /* third argument of KXC_Process */
+    int32_t abortWord;    /* 0; 1 after KXC_Abort; -1 after a step error */
+    int32_t runningWord;  /* 1 running; -1 after an abort request; 0 ended */
+    void* thread;         /* the worker (opaque) */
+} KXC_Job;
+
+/* The processing status record returned by KXIP_Process. */
+typedef struct KXIP_Job {
+    int32_t flags;        /* stage bits of the job */
+    int32_t kind;         /* kind of the last report */
+    int32_t code;         /* 21 stage or progress, 20 log line, -20 error,
+                             1 abort, 2 closed */
+    char text[256];       /* latest report line */
+    int32_t width;        /* cut image size at the time of the call */
+    int32_t height;
+    int32_t progress;     /* 0..100 while running, 255 on success */
+    int32_t mode;         /* the mode number actually used */
+    int16_t* image;       /* caller's image, processed in place */
+    KX_Callback callback; /* caller's callback, may be NULL */
+    void* window;         /* caller's window (a QWidget*) or NULL */
+    int32_t abortState;   /* 0 normal, 1 abort requested, -1 failed */
+    int32_t runningState; /* 1 running, 0 finished, -1 after an abort report */
+    void* thread;         /* the worker (opaque) */
+} KXIP_Job;
+
+#if defined(__cplusplus)
+static_assert(sizeof(void*) != 8 || sizeof(AcqStatus) == 320, "AcqStatus layout");
+static_assert(sizeof(void*) != 8 || sizeof(KXC_Job) == 336, "KXC_Job layout");
+static_assert(sizeof(void*) != 8 || sizeof(KXIP_Job) == 328, "KXIP_Job layout");
+#else
+_Static_assert(sizeof(void*) != 8 || sizeof(AcqStatus) == 320, "AcqStatus layout");
+_Static_assert(sizeof(void*) != 8 || sizeof(KXC_Job) == 336, "KXC_Job layout");
+_Static_assert(sizeof(void*) != 8 || sizeof(KXIP_Job) == 328, "KXIP_Job layout");
+#endif
+
+/* ------------------------------------------------------------------------
+ * Library services
+ * ------------------------------------------------------------------------ */
+
+/* 0: the text interface is 8-bit (UTF-8). A caller refuses a library whose
+ * answer does not match its own text build. */
+KX_API int32_t KX_IsUnicode(void);
+
+/* Opens the log "<directory>/Log/<name>00.log", keeping earlier runs as
+ * generations 01..<generations>. directory NULL = the home directory;
+ * generations <= 0 = 10; name NULL = "". A second open while one is open
+ * only writes an error line into the open log. */
+KX_API void KX_LogOpen(const char* directory, int32_t generations, const char* name);
+/* One line to the log file only (no prefix); a line whose first 40 bytes
+ * repeat the previous line's is counted, not written. NULL = "". */
+KX_API void KX_LogMsg(const char* text);
+KX_API void KX_LogClose(void);
+KX_API void KX_LogFlush(void);
+
+/* Copies the home directory (with a trailing "/") into buffer, which holds at
+ * least 256 bytes; returns its length + 1 (0 for a NULL buffer). */
+KX_API int32_t KX_GetHomeDirectory(char* buffer);
+
+/* Selects the section of the library's settings file that later
+ * KX_IniProfGetStr calls read. */
+KX_API void KX_IniProfSetSection(const char* section);
+/* Reads key from the current section; a missing key is written with the
+ * default (a lone backslash when the default is empty, the key name when the
+ * default is NULL). Returns a 512-byte buffer owned by the library and
+ * overwritten by the next call; never NULL. */
+KX_API const char* KX_IniProfGetStr(const char* key, const char* defaultText);
+
+/* Releases a buffer the library allocated for the caller (KXC_CutImage with
+ * no destination). NULL is ignored. */
+KX_API void KX_Free(void* buffer);
+
+/* ------------------------------------------------------------------------
+ * Acquisition
+ * ------------------------------------------------------------------------ */
+
+/* Sets the sensor frame size and re-derives the cut geometry. A size that
+ * leaves no image or exceeds 16384 on a side is refused (the previous
+ * geometry stays, a "WRN: " log line says why): returns 0, else 1. */
+KX_API int32_t KXACQ_SetFrameDim(int32_t width, int32_t height);
+/* The current frame size; either pointer may be NULL. Returns 1. */
+KX_API int32_t KXACQ_GetFrameDim(int32_t* width, int32_t* height);
+
+/* Copies the detector address (the sensor's USB product id as hexadecimal
+ * text) into buffer, which holds at least 40 bytes; returns its length + 1. */
+KX_API int32_t KXACQ_GetDetectorAddr(char* buffer);
+/* Stores at most 39 characters of text as the detector address. */
+KX_API void KXACQ_SetDetectorAddr(const char* text);
+/* Always 0: the sensor keeps no offset-calibrated frame of its own. */
+KX_API int32_t KXACQ_IsRecentFrameOfsCal(void);
+/* Not supported: show the error box "Not implemented" and return 0. */
+KX_API int32_t KXACQ_SendCommand(int32_t command, int32_t value);
+KX_API int32_t KXACQ_SendCommandParam(int32_t command, int32_t value1, int32_t value2, int32_t value3);
+
+/* ------------------------------------------------------------------------
+ * Geometry and calibration directory
+ * ------------------------------------------------------------------------ */
+
+/* The cut image size (after cut margins and rotation); either pointer may be
+ * NULL. Returns 1 when it differs from the frame size, else 0. */
+KX_API int32_t KXC_GetImageDim(int32_t* cutWidth, int32_t* cutHeight);
+/* Cuts, rotates and flips a frame (frame width x height) into destination
+ * (cut width x cut height). With destination NULL a buffer is allocated and
+ * returned: release it with KX_Free. The frame is left unchanged. Returns
+ * NULL when frame is NULL or the allocation fails. */
+KX_API int16_t* KXC_CutImage(const int16_t* frame, int16_t* destination);
+/* params receives cut left, top, right, bottom, rotation, flip. Returns 1. */
+KX_API int32_t KXC_GetImgCutParams(int32_t params[6]);
+/* Sets the same six values and re-derives the geometry. Values that leave no
+ * image (or negative margins) are refused as in KXACQ_SetFrameDim: 0. */
+KX_API int32_t KXC_SetImgCutParams(const int32_t params[6]);
+/* Copies the calibration directory (with a trailing "/") into buffer, which
+ * holds at least 256 bytes; returns its length + 1. */
+KX_API int32_t KXC_GetCalibrationDirectory(char* buffer);
+/* NULL or "" returns to the default "<home>/CAL/"; else stores the path and
+ * creates the directory when it does not exist. On failure reports "Can't
+ * create temporary calibration directory %s" with the system error and an
+ * error box and returns 0; else 1. */
+KX_API int32_t KXC_SetCalibrationDirectory(const char* path);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KORDEX_H */

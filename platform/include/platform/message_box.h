@@ -1,0 +1,50 @@
+// Message boxes.
+//
+// Every library shows its boxes through ShowMessageBox. A user interface
+// installs a handler that shows a real box (the Qt windows of the detector
+// library do); tests install one that records the text and answers as
+// scripted. Without a handler -- no display, or KORDEX_HEADLESS=1 -- the box
+// writes its text to the log sink and to standard error and answers with its
+// default button, so no box ever blocks a program without a person at it.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace platform {
+
+enum class BoxIcon { Error, Warning, Information, Question };
+enum class BoxButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class BoxAnswer { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
+
+struct MessageBoxRequest {
+    std::string title;
+    std::string text;
+    BoxIcon icon = BoxIcon::Error;
+    BoxButtons buttons = BoxButtons::Ok;
+    BoxAnswer defaultAnswer = BoxAnswer::Ok;
+    void* parent = nullptr;  // a QWidget* or null
+};
+
+using MessageBoxHandler = std::function<BoxAnswer(const MessageBoxRequest&)>;
+using MessageBoxLogSink = std::function<void(const std::string& line)>;
+
+// Installs the handler that shows boxes (null restores the headless
+// behaviour). Returns the previous handler.
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+
+// Where a headless box writes its text (besides standard error).
+void SetMessageBoxLogSink(MessageBoxLogSink sink);
+
+// True when boxes cannot be shown to a person: KORDEX_HEADLESS=1, or neither
+// DISPLAY nor WAYLAND_DISPLAY is set.
+bool IsHeadless();
+
+// Shows the box through the handler, or answers headless. Callable from any
+// thread; the handler decides how to reach its user-interface thread.
+BoxAnswer ShowMessageBox(const MessageBoxRequest& request);
+
+// Shorthand for an error box with an OK button.
+void ShowErrorBox(const std::string& title, const std::string& text, void* parent = nullptr);
+
+}  // namespace platform

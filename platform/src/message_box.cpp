@@ -1,0 +1,101 @@
+// Message boxes: one entry point that a user interface serves with real boxes.
+//
+// Without an installed handler nobody can answer, so the box is written to the
+// log sink and to standard error and takes its default answer. A handler, once
+// installed, is used even when IsHeadless() is true: tests install one on
+// machines without a display, and a UI that installed one knows how to show it.
+#include "platform/message_box.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <utility>
+
+namespace platform {
+
+namespace {
+
+std::mutex& BoxMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+MessageBoxHandler& Handler()
+{
+    static MessageBoxHandler handler;
+    return handler;
+}
+
+MessageBoxLogSink& LogSink()
+{
+    static MessageBoxLogSink sink;
+    return sink;
+}
+
+bool IsSet(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0';
+}
+
+}  // namespace
+
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler)
+{
+    std::lock_guard<std::mutex> lock(BoxMutex());
+    MessageBoxHandler previous = std::move(Handler());
+    Handler() = std::move(handler);
+    return previous;
+}
+
+void SetMessageBoxLogSink(MessageBoxLogSink sink)
+{
+    std::lock_guard<std::mutex> lock(BoxMutex());
+    LogSink() = std::move(sink);
+}
+
+bool IsHeadless()
+{
+    const char* headless = std::getenv("KORDEX_HEADLESS");
+    if (headless != nullptr && std::strcmp(headless, "1") == 0)
+        return true;
+    return !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY");
+}
+
+BoxAnswer ShowMessageBox(const MessageBoxRequest& request)
+{
+    // Copies, so the handler and the sink run without the lock held: a
+    // handler may show a further box or install another handler.
+    MessageBoxHandler handler;
+    MessageBoxLogSink sink;
+    {
+        std::lock_guard<std::mutex> lock(BoxMutex());
+        handler = Handler();
+        sink = LogSink();
+    }
+    if (handler)
+        return handler(request);
+
+    const std::string line = request.title + ": " + request.text;
+    if (sink)
+        sink(line);
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+    return request.defaultAnswer;
+}
+
+void ShowErrorBox(const std::string& title, const std::string& text, void* parent)
+{
+    MessageBoxRequest request;
+    request.title = title;
+    request.text = text;
+    request.icon = BoxIcon::Error;
+    request.buttons = BoxButtons::Ok;
+    request.defaultAnswer = BoxAnswer::Ok;
+    request.parent = parent;
+    ShowMessageBox(request);
+}
+
+}  // namespace platform

@@ -1,0 +1,245 @@
+// Raw frame files: round trips, the failure texts with their codes, the
+// capacity guard, and the sharing rules under flock locks held elsewhere.
+#include "platform/raw_file.h"
+
+#include "platform/paths.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using platform::FileError;
+using platform::ReadRawFile;
+using platform::WriteRawFile;
+using platform_test::ReadText;
+using platform_test::TempDir;
+using platform_test::WriteText;
+
+std::vector<std::uint16_t> Ramp(std::size_t count)
+{
+    std::vector<std::uint16_t> samples(count);
+    for (std::size_t i = 0; i < count; ++i)
+        samples[i] = static_cast<std::uint16_t>(i * 37u + 0x8000u);
+    return samples;
+}
+
+// Holds a flock on its own open file description of path until released.
+class HeldLock {
+public:
+    HeldLock(const std::string& path, int mode) : fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC))
+    {
+        locked_ = fd_ >= 0 && flock(fd_, mode | LOCK_NB) == 0;
+    }
+    ~HeldLock() { Release(); }
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+
+    bool Locked() const { return locked_; }
+    void Release()
+    {
+        if (fd_ >= 0)
+            close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_;
+    bool locked_ = false;
+};
+
+class RawFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir_.Ok()); }
+
+    // "<temporary directory's name>/<name>", as the failure texts show it.
+    std::string Shown(const std::string& name) const { return platform::FileNameOf(dir_.Path()) + "/" + name; }
+
+    TempDir dir_;
+};
+
+TEST_F(RawFileTest, WrittenFrameReadsBackAndRewritingTruncates)
+{
+    const std::string path = dir_.File("dark.raw");
+    const std::vector<std::uint16_t> frame = Ramp(910 * 4);
+    const std::size_t bytes = frame.size() * 2;
+    FileError error;
+    ASSERT_TRUE(WriteRawFile(path, frame.data(), bytes, &error)) << error.text;
+
+    // Little-endian words, no header.
+    const std::string stored = ReadText(path);
+    ASSERT_EQ(stored.size(), bytes);
+    EXPECT_EQ(static_cast<unsigned char>(stored[2]), frame[1] & 0xFF);
+    EXPECT_EQ(static_cast<unsigned char>(stored[3]), frame[1] >> 8);
+
+    std::vector<std::uint16_t> back(frame.size());
+    std::size_t read = 0;
+    ASSERT_TRUE(ReadRawFile(path, back.data(), static_cast<std::int64_t>(bytes), bytes, &error, &read)) << error.text;
+    EXPECT_EQ(read, bytes);
+    EXPECT_EQ(back, frame);
+
+    // A shorter frame over a longer file leaves nothing of the old one.
+    ASSERT_TRUE(WriteRawFile(path, frame.data(), 10, &error)) << error.text;
+    EXPECT_EQ(ReadText(path).size(), 10u);
+}
+
+TEST_F(RawFileTest, FileOneByteShortIsRejectedWithTheSizeText)
+{
+    const std::string path = dir_.File("BPM.raw");
+    const std::vector<std::uint16_t> frame = Ramp(100);
+    ASSERT_TRUE(WriteRawFile(path, frame.data(), 199, nullptr));
+
+    std::vector<std::uint16_t> back(100, 0x5555);
+    FileError error;
+    EXPECT_FALSE(ReadRawFile(path, back.data(), 200, 200, &error));
+    EXPECT_EQ(error.text, "size of " + Shown("BPM.raw") + " (199 instead 200)");
+    EXPECT_EQ(error.code, 0);
+}
+
+TEST_F(RawFileTest, MissingFileCannotBeOpened)
+{
+    std::uint16_t sample = 0;
+    FileError error;
+    EXPECT_FALSE(ReadRawFile(dir_.File("missing.raw"), &sample, 2, 2, &error));
+    EXPECT_EQ(error.text, "can't open " + Shown("missing.raw"));
+    EXPECT_EQ(error.code, ENOENT);
+}
+
+TEST_F(RawFileTest, FileThatCannotBeCreatedIsReported)
+{
+    WriteText(dir_.File("plain"), "x");
+    const struct {
+        const char* path;
+        const char* shown;
+        int code;
+    } cases[] = {
+        {"no_such_dir/x.raw", "no_such_dir/x.raw", ENOENT},
+        {"plain/x.raw", "plain/x.raw", ENOTDIR},
+    };
+    const std::uint16_t sample = 1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        FileError error;
+        EXPECT_FALSE(WriteRawFile(dir_.File(c.path), &sample, 2, &error));
+        EXPECT_EQ(error.text, std::string("can't create ") + c.shown);
+        EXPECT_EQ(error.code, c.code);
+    }
+}
+
+TEST_F(RawFileTest, FileInAReadOnlyDirectoryCannotBeCreated)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "the superuser writes into read-only directories";
+    const std::string sub = dir_.File("CAL");
+    ASSERT_EQ(mkdir(sub.c_str(), 0555), 0);
+    const std::uint16_t sample = 1;
+    FileError error;
+    EXPECT_FALSE(WriteRawFile(sub + "/dark.raw", &sample, 2, &error));
+    EXPECT_EQ(error.text, "can't create CAL/dark.raw");
+    EXPECT_EQ(error.code, EACCES);
+}
+
+TEST_F(RawFileTest, WholeFileReadIsBoundedByTheCapacity)
+{
+    const std::string path = dir_.File("frame.raw");
+    const std::vector<std::uint16_t> frame = Ramp(64);
+    ASSERT_TRUE(WriteRawFile(path, frame.data(), 128, nullptr));
+
+    // A guard word after the buffer must stay untouched on refusal.
+    for (const std::int64_t expected : {std::int64_t{0}, std::int64_t{-1}, std::int64_t{128}}) {
+        SCOPED_TRACE(expected);
+        std::vector<std::uint16_t> buffer(33, 0xBEEF);
+        FileError error;
+        std::size_t read = 99;
+        EXPECT_FALSE(ReadRawFile(path, buffer.data(), expected, 64, &error, &read));
+        EXPECT_EQ(error.text, "size of " + Shown("frame.raw") + " (128 instead 64)");
+        EXPECT_EQ(error.code, 0);
+        EXPECT_EQ(read, 0u);
+        EXPECT_EQ(buffer[32], 0xBEEF);
+    }
+
+    std::vector<std::uint16_t> large(100, 0);
+    std::size_t read = 0;
+    FileError error;
+    ASSERT_TRUE(ReadRawFile(path, large.data(), 0, large.size() * 2, &error, &read)) << error.text;
+    EXPECT_EQ(read, 128u);
+    EXPECT_TRUE(std::equal(frame.begin(), frame.end(), large.begin()));
+}
+
+// A lock released after 300 ms: the first two attempts (0 and 200 ms) meet
+// it, the third (400 ms) gets through.
+TEST_F(RawFileTest, LockReleasedWithinTheRetriesIsWaitedFor)
+{
+    const std::string path = dir_.File("A01_01234.raw");
+    const std::vector<std::uint16_t> frame = Ramp(50);
+    ASSERT_TRUE(WriteRawFile(path, frame.data(), 100, nullptr));
+
+    const struct {
+        const char* name;
+        int heldMode;
+        bool write;
+    } cases[] = {{"reader meets a writer", LOCK_EX, false}, {"writer meets a reader", LOCK_SH, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HeldLock lock(path, c.heldMode);
+        ASSERT_TRUE(lock.Locked());
+        const auto lockedAt = std::chrono::steady_clock::now();
+        std::thread holder([&lock, lockedAt] {
+            std::this_thread::sleep_until(lockedAt + std::chrono::milliseconds(300));
+            lock.Release();
+        });
+        FileError error;
+        bool ok;
+        if (c.write) {
+            ok = WriteRawFile(path, frame.data(), 100, &error);
+        } else {
+            std::vector<std::uint16_t> back(50);
+            ok = ReadRawFile(path, back.data(), 100, 100, &error);
+            EXPECT_EQ(back, frame);
+        }
+        holder.join();
+        EXPECT_TRUE(ok) << error.text;
+    }
+}
+
+TEST_F(RawFileTest, LockHeldBeyondTheRetriesIsASharingFailure)
+{
+    const std::string path = dir_.File("A01_01234.raw");
+    const std::vector<std::uint16_t> frame = Ramp(50);
+    ASSERT_TRUE(WriteRawFile(path, frame.data(), 100, nullptr));
+
+    // Held for the whole call, which takes about 400 ms; the lock outlasts
+    // the 700 ms a late third attempt could still need.
+    {
+        HeldLock lock(path, LOCK_EX);
+        ASSERT_TRUE(lock.Locked());
+        std::vector<std::uint16_t> back(50);
+        FileError error;
+        EXPECT_FALSE(ReadRawFile(path, back.data(), 100, 100, &error));
+        EXPECT_EQ(error.text, "can't open " + Shown("A01_01234.raw"));
+        EXPECT_EQ(error.code, EWOULDBLOCK);
+    }
+    {
+        HeldLock lock(path, LOCK_SH);
+        ASSERT_TRUE(lock.Locked());
+        const std::vector<std::uint16_t> other = Ramp(10);
+        FileError error;
+        EXPECT_FALSE(WriteRawFile(path, other.data(), 20, &error));
+        EXPECT_EQ(error.text, "can't create " + Shown("A01_01234.raw"));
+        EXPECT_EQ(error.code, EWOULDBLOCK);
+    }
+    // The refused writer did not cut the file under its reader.
+    EXPECT_EQ(ReadText(path).size(), 100u);
+}
+
+}  // namespace

@@ -1,0 +1,100 @@
+// Text helpers: bounded copies, formatting, comparisons without regard to
+// case, and format signatures.
+#include "platform/text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+TEST(CopyTruncated, NeverWritesBeyondTheCapacity)
+{
+    const struct {
+        std::size_t capacity;
+        const char* text;
+        const char* copied;
+    } cases[] = {
+        {1, "abc", ""},
+        {4, "abc", "abc"},  // exact fit with its terminator
+        {3, "abc", "ab"},
+        {8, "abc", "abc"},
+        {5, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.capacity << " \"" << c.text << "\"");
+        char buffer[16];
+        std::memset(buffer, '#', sizeof buffer);
+        const std::size_t length = platform::CopyTruncated(buffer, c.capacity, c.text);
+        EXPECT_EQ(length, std::strlen(c.copied));
+        EXPECT_STREQ(buffer, c.copied);
+        for (std::size_t i = c.capacity; i < sizeof buffer; ++i)
+            EXPECT_EQ(buffer[i], '#') << "byte " << i << " written";
+    }
+    char untouched = '#';
+    EXPECT_EQ(platform::CopyTruncated(&untouched, 0, "abc"), 0u);
+    EXPECT_EQ(untouched, '#');
+    EXPECT_EQ(platform::CopyTruncated(nullptr, 8, "abc"), 0u);
+}
+
+TEST(TextHelpers, TruncateFormatTrimAndCompare)
+{
+    EXPECT_EQ(platform::Truncated("abcdef", 3), "abc");
+    EXPECT_EQ(platform::Truncated("ab", 3), "ab");
+
+    EXPECT_EQ(platform::Format("%s ver %d.%d.%d.%d", "Kordex", 1, 0, 0, 0), "Kordex ver 1.0.0.0");
+    const std::string longText(5000, 'x');
+    EXPECT_EQ(platform::Format("[%s]", longText.c_str()), "[" + longText + "]");
+    EXPECT_EQ(platform::Format("%s", ""), "");
+
+    EXPECT_EQ(platform::Trim(" \t value \r\n"), "value");
+    EXPECT_EQ(platform::Trim(" \t\r\n"), "");
+
+    EXPECT_TRUE(platform::EqualsNoCase("BPM.raw", "bpm.RAW"));
+    EXPECT_FALSE(platform::EqualsNoCase("BPM.raw", "BPMM.raw"));
+    EXPECT_TRUE(platform::LessNoCase("a.raw", "B.raw"));
+    EXPECT_FALSE(platform::LessNoCase("B.raw", "a.raw"));
+    EXPECT_TRUE(platform::LessNoCase("ab", "ABC"));
+    EXPECT_FALSE(platform::LessNoCase("ABC", "abc"));
+    EXPECT_FALSE(platform::LessNoCase("abc", "ABC"));
+}
+
+TEST(FormatSignature, ListsTheArgumentsAFormatConsumes)
+{
+    const struct {
+        const char* format;
+        const char* signature;
+    } cases[] = {
+        {"Aux IP can't load %s", "s"},
+        {"plain text", ""},
+        {"%d%%", "i"},
+        {"100%% done", ""},
+        {"%n", "!"},
+        {"count%n", "!"},
+        {"%5.2f", "f"},
+        {"%*d", "*i"},
+        {"%-*.*s|", "**s"},
+        {"%lu", "m"},
+        {"%llx", "M"},
+        {"%zu %zd", "ML"},
+        {"%hhd %hu", "iu"},
+        {"%ld %lld %qd", "lLL"},
+        {"%Lf %le %G %a", "Ffff"},
+        {"%c%p", "cp"},
+        {"%s ver %d.%d.%d.%d", "siiii"},
+        {"size of %s (%d instead %d)", "sii"},
+        {"%+08.3e", "f"},
+        {"%", "!"},
+        {"abc %5", "!"},
+        {"%1$d", "!"},
+        {"%ls", "!"},
+        {"%hf", "!"},
+        {"%y", "!"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::FormatSignature(c.format), c.signature) << c.format;
+    }
+}
+
+}  // namespace
