@@ -413,7 +413,8 @@ ProfileFile::ProfileFile(std::string_view path)
 
 void ProfileFile::SetPath(std::string_view path)
 {
-    path_ = Truncated(path, kPathCapacity);
+    // The whole path is kept: a cut path would name another file.
+    path_ = std::string(path);
 }
 
 void ProfileFile::SetSection(std::string_view section)

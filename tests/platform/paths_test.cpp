@@ -2,7 +2,7 @@
 // mask, case-insensitive resolution, and the typed names of the file dialogs.
 #include "platform/paths.h"
 
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,8 @@
 
 namespace {
 
-using platform_test::TempDir;
-using platform_test::WriteText;
+using test_support::TempDir;
+using test_support::WriteText;
 
 TEST(WildcardMatch, MasksMatchWithoutRegardToCase)
 {

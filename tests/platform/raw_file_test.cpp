@@ -3,7 +3,7 @@
 #include "platform/raw_file.h"
 
 #include "platform/paths.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -22,9 +22,9 @@ namespace {
 using platform::FileError;
 using platform::ReadRawFile;
 using platform::WriteRawFile;
-using platform_test::ReadText;
-using platform_test::TempDir;
-using platform_test::WriteText;
+using test_support::ReadText;
+using test_support::TempDir;
+using test_support::WriteText;
 
 std::vector<std::uint16_t> Ramp(std::size_t count)
 {

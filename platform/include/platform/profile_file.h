@@ -36,14 +36,13 @@ namespace platform {
 
 class ProfileFile {
 public:
-    static constexpr std::size_t kPathCapacity = 255;
     static constexpr std::size_t kSectionCapacity = 255;
     static constexpr std::size_t kValueCapacity = 512;
 
     ProfileFile() = default;
     explicit ProfileFile(std::string_view path);
 
-    // The file path (cut to kPathCapacity characters).
+    // The file path.
     void SetPath(std::string_view path);
     const std::string& Path() const { return path_; }
 

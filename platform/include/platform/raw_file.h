@@ -27,7 +27,7 @@ struct FileError {
     int code = 0;      // errno, or 0 when the failure has no system code
 };
 
-// Waiting between sharing-violation attempts; tests may shorten it.
+// Waiting between sharing-violation attempts, and how many attempts in all.
 inline constexpr std::chrono::milliseconds kSharingRetryDelay{200};
 inline constexpr int kSharingAttempts = 3;
 
