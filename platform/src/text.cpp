@@ -36,48 +36,40 @@ bool IsDigit(char c)
 
 enum class Length { None, hh, h, l, ll, L, z, j, t };
 
+// The letter of an integer conversion by its width: letters[0] for int (and
+// the narrower hh, h), letters[1] for long, letters[2] for the 64-bit kinds.
+char IntegerLetter(Length length, const char* letters)
+{
+    switch (length) {
+    case Length::None:
+    case Length::hh:
+    case Length::h:
+        return letters[0];
+    case Length::l:
+        return letters[1];
+    case Length::ll:
+    case Length::z:
+    case Length::j:
+    case Length::t:
+        return letters[2];
+    case Length::L:
+        return 0;
+    }
+    return 0;
+}
+
 // The letter of one conversion, or 0 when the combination is not accepted.
 char ConversionLetter(char conversion, Length length)
 {
     switch (conversion) {
     case 'd':
     case 'i':
-        switch (length) {
-        case Length::None:
-        case Length::hh:
-        case Length::h:
-            return 'i';
-        case Length::l:
-            return 'l';
-        case Length::ll:
-        case Length::z:
-        case Length::j:
-        case Length::t:
-            return 'L';
-        case Length::L:
-            return 0;
-        }
-        return 0;
+        return IntegerLetter(length, "ilL");
     case 'o':
     case 'u':
     case 'x':
     case 'X':
-        switch (length) {
-        case Length::None:
-        case Length::hh:
-        case Length::h:
-            return 'u';
-        case Length::l:
-            return 'm';
-        case Length::ll:
-        case Length::z:
-        case Length::j:
-        case Length::t:
-            return 'M';
-        case Length::L:
-            return 0;
-        }
-        return 0;
+        return IntegerLetter(length, "umM");
     case 'e':
     case 'E':
     case 'f':
