@@ -64,7 +64,7 @@ enum {
 };
 
 /* The callback of every activity. It receives the activity's status record
- * (AcqStatus*, KXC_Job* or KXIP_Job*); its result is ignored. It runs on the
+ * (AcqStatus*, CalibrationJob* or ProcessingJob*); its result is ignored. It runs on the
  * activity's worker thread (or one of its band threads), never two at once
  * for one activity, and must not block for long. */
 typedef int32_t (*KX_Callback)(void* record);
@@ -91,7 +91,7 @@ typedef struct AcqStatus {
 } AcqStatus;
 
 /* The calibration status record returned by KXC_Process. */
-typedef struct KXC_Job {
+typedef struct CalibrationJob {
     uint32_t flags;       /* step bits given to KXC_Process */
     int32_t kind;         /* kind of the last report */
     int32_t code;         /* 20 step message, 21 milestone or progress,
@@ -109,10 +109,10 @@ typedef struct KXC_Job {
     int32_t abortWord;    /* 0; 1 after KXC_Abort; -1 after a step error */
     int32_t runningWord;  /* 1 running; -1 after an abort request; 0 ended */
     void* thread;         /* the worker (opaque) */
-} KXC_Job;
+} CalibrationJob;
 
 /* The processing status record returned by KXIP_Process. */
-typedef struct KXIP_Job {
+typedef struct ProcessingJob {
     int32_t flags;        /* stage bits of the job */
     int32_t kind;         /* kind of the last report */
     int32_t code;         /* 21 stage or progress, 20 log line, -20 error,
@@ -128,16 +128,16 @@ typedef struct KXIP_Job {
     int32_t abortState;   /* 0 normal, 1 abort requested, -1 failed */
     int32_t runningState; /* 1 running, 0 finished, -1 after an abort report */
     void* thread;         /* the worker (opaque) */
-} KXIP_Job;
+} ProcessingJob;
 
 #if defined(__cplusplus)
 static_assert(sizeof(void*) != 8 || sizeof(AcqStatus) == 320, "AcqStatus layout");
-static_assert(sizeof(void*) != 8 || sizeof(KXC_Job) == 336, "KXC_Job layout");
-static_assert(sizeof(void*) != 8 || sizeof(KXIP_Job) == 328, "KXIP_Job layout");
+static_assert(sizeof(void*) != 8 || sizeof(CalibrationJob) == 336, "CalibrationJob layout");
+static_assert(sizeof(void*) != 8 || sizeof(ProcessingJob) == 328, "ProcessingJob layout");
 #else
 _Static_assert(sizeof(void*) != 8 || sizeof(AcqStatus) == 320, "AcqStatus layout");
-_Static_assert(sizeof(void*) != 8 || sizeof(KXC_Job) == 336, "KXC_Job layout");
-_Static_assert(sizeof(void*) != 8 || sizeof(KXIP_Job) == 328, "KXIP_Job layout");
+_Static_assert(sizeof(void*) != 8 || sizeof(CalibrationJob) == 336, "CalibrationJob layout");
+_Static_assert(sizeof(void*) != 8 || sizeof(ProcessingJob) == 328, "ProcessingJob layout");
 #endif
 
 /* ------------------------------------------------------------------------
