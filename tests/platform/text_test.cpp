@@ -98,3 +98,31 @@ TEST(FormatSignature, ListsTheArgumentsAFormatConsumes)
 }
 
 }  // namespace
+
+#include "platform/exact_math.h"
+
+namespace {
+
+TEST(ExactMathTest, NearAddsJustUnderAHalfAndTruncatesTowardZero)
+{
+    struct Case {
+        double x;
+        int expected;
+    };
+    const Case cases[] = {{0.0, 0},     {0.5, 0},      {0.50001, 1},   {2.5, 2},     {2.50002, 3},
+                          {-300.0, -299}, {-1000.0, -999}, {-0.6, 0},  {-1.6, -1},   {4095.9, 4096}};
+    for (const Case& c : cases) EXPECT_EQ(platform::Near(c.x), c.expected) << c.x;
+    EXPECT_EQ(platform::Near64(5e9), 5'000'000'000LL);
+}
+
+TEST(ExactMathTest, WrapAndDivision)
+{
+    EXPECT_EQ(platform::Wrap16(32768), -32768);
+    EXPECT_EQ(platform::Wrap16(65535), -1);
+    EXPECT_EQ(platform::Wrap16(-1), -1);
+    EXPECT_EQ(platform::Wrap16(70000), 70000 - 65536);
+    EXPECT_EQ(platform::TruncDiv(-7, 2), -3);
+    EXPECT_EQ(platform::ClampInt(64, 1, 31), 31);
+}
+
+}  // namespace
