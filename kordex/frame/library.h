@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <string>
 
 #include "frame/lock_slots.h"
@@ -43,6 +44,12 @@ public:
     Log log{&uiLog};
     MessageTable messages;
     LockSlots lockSlots;
+    // Acquisition, library-wide (one acquisition at a time): the status record
+    // that is also the acquisition handle, the open sensor link and the
+    // read-out threads. Created by the acquisition subsystem on first use;
+    // destroyed before the log and the lock slots, so it can still stop a
+    // read-out that runs at unload.
+    std::shared_ptr<class AcquisitionSession> acquisition;
     std::string calibrationDirOverride;          // "" = the default CAL folder
     std::array<char, platform::ProfileFile::kValueCapacity> iniValue{};  // KX_IniProfGetStr
 };

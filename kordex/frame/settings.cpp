@@ -99,6 +99,7 @@ LibrarySettings LoadSettings(platform::ProfileFile& p, const std::string& librar
     s.calRepValue = p.ReadInt("Cal_RepValue", 65535);
     s.calLagrange = p.ReadInt("Cal_Lagrange", 0);
     s.calNegPixCompensation = p.ReadInt("Cal_NegPixCompensation", 0);
+    s.sensorLink = std::string(platform::Trim(p.ReadString("SensorLink", "usb")));
 
     p.SetSection("BadPixMap");
     BadPixMapSettings& b = s.badPixMap;
@@ -162,6 +163,7 @@ void WriteSettings(platform::ProfileFile& p, const LibrarySettings& s)
     p.WriteInt("Cal_RepValue", s.calRepValue);
     p.WriteInt("Cal_Lagrange", s.calLagrange);
     p.WriteInt("Cal_NegPixCompensation", s.calNegPixCompensation);
+    p.WriteString("SensorLink", s.sensorLink);
 
     p.SetSection("BadPixMap");
     const BadPixMapSettings& b = s.badPixMap;

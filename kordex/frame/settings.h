@@ -71,6 +71,9 @@ struct LibrarySettings {
     int calRepValue = 65535;
     int calLagrange = 0;
     int calNegPixCompensation = 0;
+    // The sensor link: "usb" (default) or "virtual" (the simulated sensor);
+    // the environment variable KORDEX_SENSOR_LINK overrides it.
+    std::string sensorLink = "usb";
     BadPixMapSettings badPixMap;
     DeSpeckleSettings deSpeckle;
     // Set by the service sheet when the user applies changes.

@@ -198,6 +198,52 @@ KX_API int32_t KXACQ_IsRecentFrameOfsCal(void);
 KX_API int32_t KXACQ_SendCommand(int32_t command, int32_t value);
 KX_API int32_t KXACQ_SendCommandParam(int32_t command, int32_t value1, int32_t value2, int32_t value3);
 
+/* Connects to the sensor and prepares it for one frame: finds the device
+ * whose path carries the PID setting (as four hex digits), opens it and sets
+ * up the reset voltage. flags bit 0 set = bright (X-ray) frame, clear = dark
+ * frame. callback (may be NULL) receives the AcqStatus on every report, in
+ * the reporting thread (the caller's thread during connect, the read-out
+ * thread during the frame); context is stored untouched. frame: the caller's
+ * FrameWidth x FrameHeight buffer that the read-out fills (it must stay valid
+ * until KXACQ_Close). vResetOverride: reset voltage in units of 0.01 V; its
+ * low 9 bits are used, 0 and 511 meaning the VReset setting.
+ * Returns the acquisition handle (the library's AcqStatus, valid until
+ * KXACQ_Close), or NULL after an error report: "Can't request class ..."
+ * (no USB support), "PID2001 no interface #n (check connection)", "PID2001
+ * wrong interface #n (check USB-drivers)", "Can't create file <path> (device
+ * is used)" or a failed "vendor cmd ..." of the set-up (the acquisition is
+ * then closed, with its close report). An acquisition still open is closed
+ * first. The sensor link is USB, or the virtual sensor with SensorLink =
+ * virtual (or KORDEX_SENSOR_LINK=virtual). */
+KX_API AcqStatus* KXACQ_Connect(int32_t flags, KX_Callback callback, void* context, int16_t* frame,
+                                int32_t vResetOverride);
+/* Starts the frame: for a dark frame (and a bright one with Bright61) waits
+ * 2000 ms and sends the start request, then starts the read-out thread,
+ * which fills the frame with 0x8000 and reports: event 21 (start, progress
+ * 0), event 22 after every received page (lines and progress 0..100), then
+ * event 21 with progress 255 on a complete frame, or an error report
+ * ("Time-out in read-out operation", "Premature EOF", "Transport stream
+ * parsing code #n", each followed by " Read n words SOL=n"). Returns 1, or 0
+ * for a handle that is not the library's record or a failed start request. */
+KX_API int32_t KXACQ_StartFrame(AcqStatus* handle);
+/* Asks the running acquisition to stop: reports the error "Abort acquisition"
+ * (event 1) and ends the read-out without a final report. Any thread may
+ * call it. Returns 1. */
+KX_API int32_t KXACQ_Abort(AcqStatus* handle);
+/* Ends the acquisition (always call it, also after errors and aborts; NULL
+ * is ignored): when a frame was delivered and no error was reported, keeps
+ * it as "$a_rawdark.raw"/"$a_rawbright.raw" in the calibration directory
+ * (SaveTempAcqFrame) and in the log folder (LogAcqFramesNumDark/Bright);
+ * waits up to 3000 ms for the read-out, closes the device and reports event
+ * 2 "Acquisition closed" (or "WRN: Acquisition closed by timeout"). Reports
+ * still in flight after that are dropped. */
+KX_API void KXACQ_Close(AcqStatus* handle);
+/* Sends one vendor request (request code, value, index) to the open sensor;
+ * handle is ignored. Returns 1, or 0 after the error report
+ * "vendor cmd <request>,<value>,<index>" (no device open, or the device
+ * refused it). */
+KX_API int32_t KXACQ_VendorCommand(AcqStatus* handle, int32_t request, int32_t value, int32_t index);
+
 /* ------------------------------------------------------------------------
  * Geometry and calibration directory
  * ------------------------------------------------------------------------ */

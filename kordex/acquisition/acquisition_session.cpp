@@ -1,0 +1,308 @@
+// The library's acquisition: connect, start, abort, close and the report
+// door. See acquisition_session.h for the report rules.
+//
+// Decisions beyond the device protocol:
+// - Close saves and logs the frame only when a frame was delivered (progress
+//   255) and no error was reported; a frame still being read, or a buffer
+//   that never saw a read-out, is not written as if it were an image.
+// - A read-out that does not end within the 3000 ms close wait is never
+//   killed: it is detached and told to stop, and it keeps the link and its
+//   pages alive (shared ownership) until it ends.
+// - Connect while an acquisition is still open closes that one first, so
+//   only one device is ever open and no read-out writes into a record that
+//   was cleared under it.
+#include "acquisition/acquisition_session.h"
+
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <thread>
+
+#include "acquisition/device_discovery.h"
+#include "acquisition/message_format.h"
+#include "acquisition/readout.h"
+#include "acquisition/sensor_link.h"
+#include "acquisition/time_constants.h"
+#include "acquisition/vendor_requests.h"
+#include "frame/acquired_frame_log.h"
+#include "frame/frame_files.h"
+#include "frame/library.h"
+#include "frame/worker_thread.h"
+#include "platform/paths.h"
+#include "platform/system_error.h"
+#include "platform/text.h"
+
+namespace kordex {
+namespace {
+
+constexpr int kSlot = static_cast<int>(Slot::Acquisition);
+constexpr int kUnloadWaitMs = 5000;
+
+}  // namespace
+
+struct AcquisitionSession::Readout {
+    std::shared_ptr<std::atomic<bool>> stop;
+    std::unique_ptr<WorkerThread> thread;
+};
+
+AcquisitionSession::AcquisitionSession(Library& library)
+    : lib(library), liveReadouts_(std::make_shared<std::atomic<int>>(0))
+{
+}
+
+AcquisitionSession::~AcquisitionSession()
+{
+    // Unload: stop every read-out and give it a bounded time to end; the
+    // threads use this object, so none may outlive it if at all avoidable.
+    for (auto& r : readouts_) r->stop->store(true);
+    SetState(1);
+    for (auto& r : readouts_) r->thread->Wait(kReadoutCloseWaitMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kUnloadWaitMs);
+    while (liveReadouts_->load() > 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    readouts_.clear();
+    if (link_) link_->Close();
+}
+
+std::int32_t AcquisitionSession::State()
+{
+    return std::atomic_ref<std::int32_t>(status_.state).load();
+}
+
+void AcquisitionSession::SetState(std::int32_t state)
+{
+    std::atomic_ref<std::int32_t>(status_.state).store(state);
+}
+
+void AcquisitionSession::SetReportObserver(ReportObserver observer)
+{
+    std::lock_guard<std::mutex> lock(observerMutex_);
+    observer_ = std::move(observer);
+}
+
+void AcquisitionSession::Fill(int kind, int event, int stage, std::string_view text)
+{
+    status_.kind = kind;
+    status_.event = event;
+    status_.stage = stage;
+    status_.value = 0;
+    std::string shown(text);
+    if (kind >= KX_REPORT_ERROR) {
+        shown = lib.log.Error(text, 0);
+        SetState(-1);
+    } else if (kind == KX_REPORT_TIMED) {
+        lib.log.Timed(text);
+    } else if (!text.empty()) {
+        lib.log.Plain(text);
+    }
+    platform::CopyTruncated(status_.text, sizeof status_.text, shown);
+}
+
+void AcquisitionSession::Deliver()
+{
+    ReportObserver observer;
+    {
+        std::lock_guard<std::mutex> lock(observerMutex_);
+        observer = observer_;
+    }
+    if (observer) observer(&status_);
+    const KX_Callback callback = status_.callback;
+    if (callback != nullptr) callback(&status_);
+}
+
+void AcquisitionSession::Report(int kind, int event, int stage, std::string_view text)
+{
+    // A report that was still waiting for the slot when a close began is
+    // dropped once it gets the slot, so it never reaches a caller who has
+    // already closed.
+    const unsigned closes = closes_.load();
+    SlotReport slot(lib.lockSlots, kSlot);
+    if (slot.Dropped() || closes_.load() != closes) return;
+    Fill(kind, event, stage, text);
+    Deliver();
+}
+
+bool AcquisitionSession::SendVendorRequest(SensorLink* link, std::uint8_t request, std::uint16_t value,
+                                           std::uint16_t index)
+{
+    const std::string text = VendorText(request, value, index);
+    const bool ok = link != nullptr && link->IsOpen() && link->VendorRequest(request, value, index);
+    if (!ok) {
+        Report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, 1, text);
+        return false;
+    }
+    if (lib.settings.debugAcqDump) Report(KX_REPORT_INFO, KX_EVENT_MESSAGE, 1, text);
+    return true;
+}
+
+bool AcquisitionSession::SetUpResetVoltage(std::int32_t vResetOverride)
+{
+    const ResetVoltagePlan plan =
+        PlanResetVoltage(vResetOverride, lib.settings.vReset, lib.settings.vResetStepBase);
+    SensorLink* link = link_.get();
+    const bool ok = RunResetVoltageSetUp(plan, [this, link](std::uint8_t r, std::uint16_t v, std::uint16_t i) {
+        return SendVendorRequest(link, r, v, i);
+    });
+    if (ok) Report(KX_REPORT_INFO, KX_EVENT_MESSAGE, 1, ResetVoltageText(plan));
+    return ok;
+}
+
+AcqStatus* AcquisitionSession::Connect(std::int32_t flags, KX_Callback callback, void* context,
+                                       std::int16_t* frame, std::int32_t vResetOverride)
+{
+    if (link_ || !readouts_.empty()) Close();
+
+    std::memset(&status_, 0, sizeof status_);
+    status_.flags = flags;
+    status_.callback = callback;
+    status_.context = context;
+    status_.frame = frame;
+    status_.width = lib.settings.geometry.frameWidth;
+    status_.height = lib.settings.geometry.frameHeight;
+    pageBlockInUse.store(false);
+    lib.lockSlots.SetFree(kSlot);
+
+    const int productId = ProductIdOf(lib.settings.pid);
+    link_ = MakeSensorLink(lib.settings, lib.profile.Path(), status_.width, status_.height, &lib.log);
+    const DiscoveryResult found = DiscoverAndOpen(*link_, productId);
+    if (found.message != 0) {
+        std::string text;
+        const unsigned pid = static_cast<unsigned>(productId);
+        switch (found.message) {
+        case 101: {
+            const ClassGuid& g = kSensorClassGuid;
+            const unsigned clockSequence = static_cast<unsigned>(g.data4[0] << 8 | g.data4[1]);
+            text = FormatMessage(lib.messages, 101, static_cast<unsigned>(g.data1), static_cast<unsigned>(g.data2),
+                                 static_cast<unsigned>(g.data3), clockSequence);
+            break;
+        }
+        case 102: text = FormatMessage(lib.messages, 102, pid, found.index); break;
+        case 103: text = FormatMessage(lib.messages, 103, pid, found.index); break;
+        default: text = FormatMessage(lib.messages, 104, found.path.c_str()); break;
+        }
+        if (!found.why.empty()) lib.log.Plain(found.why);
+        Report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, 1, text);
+        link_.reset();
+        return nullptr;
+    }
+    Report(KX_REPORT_INFO, KX_EVENT_MESSAGE, 0,
+           platform::Format("device PID %X interface %d connection OK", static_cast<unsigned>(productId),
+                            found.index));
+    if (!SetUpResetVoltage(vResetOverride)) {
+        Close();
+        return nullptr;
+    }
+    return &status_;
+}
+
+std::int32_t AcquisitionSession::StartFrame(AcqStatus* handle)
+{
+    if (handle == nullptr || handle != &status_) return 0;
+    if (!link_) {
+        Report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, 3, "Acquisition is not connected");
+        return 0;
+    }
+    const std::int32_t flags = status_.flags;
+    const bool bright = (flags & 1) != 0;
+    if (!bright || lib.settings.bright61) {
+        SleepScaledMs(kDarkFrameDelayMs);
+        const std::uint8_t request = bright ? kRequestStartBright : kRequestStartDark;
+        if (!SendVendorRequest(link_.get(), request, 0, 0)) return 0;
+    }
+
+    ReadoutJob job;
+    job.session = this;
+    job.link = link_;
+    job.stop = std::make_shared<std::atomic<bool>>(false);
+    job.flags = flags;
+    job.width = status_.width;
+    job.height = status_.height;
+    job.descramble = lib.settings.descramble;
+    job.invert = lib.settings.invert != 0;
+    job.debugDump = lib.settings.debugAcqDump != 0;
+    job.homePath = lib.HomePath();
+
+    auto readout = std::make_unique<Readout>();
+    readout->stop = job.stop;
+    std::shared_ptr<std::atomic<int>> live = liveReadouts_;
+    live->fetch_add(1);
+    readout->thread = std::make_unique<WorkerThread>([job, live]() {
+        const int status = RunReadout(job);
+        live->fetch_sub(1);
+        return status;
+    });
+    readouts_.push_back(std::move(readout));
+    return 1;
+}
+
+std::int32_t AcquisitionSession::Abort()
+{
+    SetState(1);
+    Report(KX_REPORT_ERROR, KX_EVENT_ABORTED, 0, lib.messages.Text(150));
+    return 1;
+}
+
+std::int32_t AcquisitionSession::VendorCommand(std::int32_t request, std::int32_t value, std::int32_t index)
+{
+    return SendVendorRequest(link_.get(), static_cast<std::uint8_t>(request), static_cast<std::uint16_t>(value),
+                             static_cast<std::uint16_t>(index))
+               ? 1
+               : 0;
+}
+
+void AcquisitionSession::SaveDeliveredFrame()
+{
+    const LibrarySettings& s = lib.settings;
+    const bool bright = (status_.flags & 1) != 0;
+    const std::size_t bytes =
+        static_cast<std::size_t>(status_.width) * static_cast<std::size_t>(status_.height) * sizeof(std::int16_t);
+    if (s.saveTempAcqFrame) {
+        const std::string dir = lib.CalibrationDir();
+        platform::MakeDirectory(dir.substr(0, dir.size() - 1));
+        WriteRawFrame(lib.log, dir + (bright ? "$a_rawbright.raw" : "$a_rawdark.raw"), status_.frame, bytes, false);
+    }
+    const int count = bright ? s.logAcqFramesNumBright : s.logAcqFramesNumDark;
+    if (count != 0) {
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        LogAcquiredFrame(lib.log, lib.HomePath(), status_.frame, status_.width, status_.height, bright, count,
+                         s.logAcqFramesDownScale, local);
+    }
+}
+
+void AcquisitionSession::Close()
+{
+    if (State() != -1 && status_.progress == 255 && status_.frame != nullptr)
+        SaveDeliveredFrame();
+
+    closes_.fetch_add(1);
+    lib.lockSlots.SetClosing(kSlot);
+    bool timedOut = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadoutCloseWaitMs);
+    for (auto& r : readouts_) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (r->thread->Wait(static_cast<int>(std::max<std::int64_t>(left.count(), 0))) == kWorkerTimedOut) {
+            timedOut = true;
+            r->stop->store(true);  // the detached read-out ends at its next check
+        }
+    }
+    readouts_.clear();
+    if (link_ && !timedOut) link_->Close();
+    link_.reset();
+
+    Fill(KX_REPORT_INFO, KX_EVENT_CLOSED, 0, timedOut ? "WRN: Acquisition closed by timeout" : "Acquisition closed");
+    Deliver();
+    lib.lockSlots.SetFree(kSlot);
+}
+
+AcquisitionSession& Acquisition()
+{
+    static std::mutex creation;
+    Library& library = Lib();
+    std::lock_guard<std::mutex> lock(creation);
+    if (!library.acquisition) library.acquisition = std::make_shared<AcquisitionSession>(library);
+    return *library.acquisition;
+}
+
+}  // namespace kordex

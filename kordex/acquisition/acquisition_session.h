@@ -1,0 +1,107 @@
+// AcquisitionSession: the library's one acquisition -- the AcqStatus record
+// that is also the acquisition handle, the open sensor link, the read-out
+// threads -- and the one door through which every acquisition report leaves
+// the library.
+//
+// Reports: Report() enters lock slot 0 (a report that finds the slot closing
+// is dropped whole), writes the record's kind, event, stage and text, writes
+// the log line (kind 0 plain, kind 1 timed, kind 2 the "ERR: " form; a
+// report with an empty text writes none) and hands the record to Deliver():
+// first to the report observer (the get-image window installs it while it
+// runs an acquisition), then to the caller's callback when the record's
+// callback pointer is not null. Every error report sets the state to -1.
+// The closing report ("Acquisition closed") bypasses the slot.
+//
+// Threads: Connect, StartFrame, Close and VendorCommand run in the caller's
+// thread; Abort in any thread; reports arrive from the caller's thread and
+// from the read-out thread, serialised by slot 0.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kordex.h"
+
+namespace kordex {
+
+class Library;
+class SensorLink;
+class WorkerThread;
+
+class AcquisitionSession {
+public:
+    explicit AcquisitionSession(Library& library);
+    ~AcquisitionSession();
+    AcquisitionSession(const AcquisitionSession&) = delete;
+    AcquisitionSession& operator=(const AcquisitionSession&) = delete;
+
+    // KXACQ_Connect: finds and opens the sensor and sets up its reset
+    // voltage. Returns the record, or null after an error report. An
+    // acquisition still open is closed first.
+    AcqStatus* Connect(std::int32_t flags, KX_Callback callback, void* context, std::int16_t* frame,
+                       std::int32_t vResetOverride);
+    // KXACQ_StartFrame: the start request (dark frames, and bright frames
+    // with Bright61) after the 2000 ms wait, then the read-out thread.
+    // 1 started; 0 for a null or foreign handle or a failed start request.
+    std::int32_t StartFrame(AcqStatus* handle);
+    // KXACQ_Abort: state 1 and the error report "Abort acquisition".
+    std::int32_t Abort();
+    // KXACQ_Close: saves and logs a delivered frame when no error was
+    // reported, stops the read-out (3000 ms), closes the device, reports
+    // "Acquisition closed" (or "WRN: Acquisition closed by timeout").
+    void Close();
+    // KXACQ_VendorCommand: one vendor request on the open device; 1 or 0.
+    std::int32_t VendorCommand(std::int32_t request, std::int32_t value, std::int32_t index);
+
+    // One report through slot 0 (see above).
+    void Report(int kind, int event, int stage, std::string_view text);
+
+    // The get-image window's hook: called with the record on every report
+    // (in the reporting thread) before the caller's callback. Empty removes
+    // it.
+    using ReportObserver = std::function<void(AcqStatus*)>;
+    void SetReportObserver(ReportObserver observer);
+
+    // One vendor request on link with its log line ("vendor cmd %X,%X,%X":
+    // an error report on failure, an information report with DebugAcqDump).
+    bool SendVendorRequest(SensorLink* link, std::uint8_t request, std::uint16_t value, std::uint16_t index);
+
+    AcqStatus& Status() { return status_; }
+    // The record's state field, read and written atomically.
+    std::int32_t State();
+    void SetState(std::int32_t state);
+
+    // True while a read-out holds its page block (a second read-out fails).
+    std::atomic<bool> pageBlockInUse{false};
+    // True when the last delivered frame came from the virtual sensor.
+    std::atomic<bool> lastFrameSimulated{false};
+
+    Library& lib;
+
+private:
+    struct Readout;
+
+    void Fill(int kind, int event, int stage, std::string_view text);
+    void Deliver();
+    void SaveDeliveredFrame();
+    bool SetUpResetVoltage(std::int32_t vResetOverride);
+
+    AcqStatus status_{};
+    std::shared_ptr<SensorLink> link_;
+    std::vector<std::unique_ptr<Readout>> readouts_;
+    std::shared_ptr<std::atomic<int>> liveReadouts_;
+    std::atomic<unsigned> closes_{0};  // counts closes; see Report
+    std::mutex observerMutex_;
+    ReportObserver observer_;
+};
+
+// The library's acquisition, created on first use.
+AcquisitionSession& Acquisition();
+
+}  // namespace kordex
