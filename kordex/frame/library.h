@@ -8,7 +8,10 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <vector>
 #include <string>
 
 #include "frame/lock_slots.h"
@@ -16,6 +19,7 @@
 #include "frame/message_table.h"
 #include "frame/settings.h"
 #include "frame/ui_log_list.h"
+#include "kordex.h"
 #include "platform/profile_file.h"
 
 namespace kordex {
@@ -51,6 +55,17 @@ public:
     // read-out that runs at unload.
     std::shared_ptr<class AcquisitionSession> acquisition;
     std::string calibrationDirOverride;          // "" = the default CAL folder
+    // Calibration chain, library-wide (one calibration job at a time):
+    // the report hook KXC_Process installs (its dispatcher), the get-image
+    // window's view of calibration reports (set by the window while it runs a
+    // job of its own; the dispatcher calls it before the caller's callback),
+    // the OutlineMask slot (frame-sized, 1 on outline pixels; empty = none
+    // held; used only by the calibration worker and the processing chain)
+    // and the run-time offset mode of the "Calibration Settings" page.
+    void (*calibrationReportHook)(CalibrationJob* job) = nullptr;
+    std::function<void(CalibrationJob* job)> calibrationWindowHook;
+    std::vector<std::int16_t> outlineMask;
+    int calibrationOffsetMode = 0;
     std::array<char, platform::ProfileFile::kValueCapacity> iniValue{};  // KX_IniProfGetStr
 };
 

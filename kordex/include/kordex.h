@@ -270,6 +270,35 @@ KX_API int32_t KXC_GetCalibrationDirectory(char* buffer);
  * error box and returns 0; else 1. */
 KX_API int32_t KXC_SetCalibrationDirectory(const char* path);
 
+/* Calibration of one frame, in place, on a worker thread of its own.
+ *
+ * flags: bit 0 offset (subtracts "dark.raw"), bit 1 gain (the points
+ * "A??_?????.raw"), bit 2 bad-pixel correction ("BPM.raw", "BPMM.raw"), bit 3
+ * standalone despeckle, all from the calibration directory; bit 30 allows
+ * the hardware-dark offset; bit 31 sends the step dumps (SaveTempCalFrames)
+ * cut and rotated to the image folder. The saturation replacement runs
+ * whenever Cal_RepValue differs from Cal_SatValue, and outline pixels of a
+ * sensor with cut corners become 0.
+ * callback: called with the CalibrationJob on every report, on the worker
+ * thread (or a band thread), never twice at once; may be NULL. Reports: kind
+ * 0/1 information, 2 error; code 21 start, progress (no text; progress holds
+ * the per cent of the steps 0..100) and "Calibration done" (progress 255),
+ * 20 step messages, 1 "Abort calibration", 2 closed.
+ * context: kept in the record for the caller.
+ * frame: the caller's FrameWidth x FrameHeight frame of signed 16-bit pixels;
+ * it must stay valid until KXC_Close returns.
+ * Returns the job record (owned by the library until KXC_Close), or NULL when
+ * frame is NULL or the worker cannot be started (an error line is logged). */
+KX_API CalibrationJob* KXC_Process(uint32_t flags, KX_Callback callback, void* context, int16_t* frame);
+/* Asks the job to stop at its next step or row; reports "Abort calibration"
+ * while it runs. Returns 0 for NULL (or a record that is not a job), else 1. */
+KX_API int32_t KXC_Abort(CalibrationJob* job);
+/* Waits up to 2000 ms for the worker, reports "Calibration closed" (or
+ * "WRN: Calibration closed by time-out", after which the worker is told to
+ * stop and no report reaches the caller any more) and releases the record.
+ * NULL is ignored. */
+KX_API void KXC_Close(CalibrationJob* job);
+
 #ifdef __cplusplus
 }
 #endif

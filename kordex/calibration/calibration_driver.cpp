@@ -1,0 +1,296 @@
+// The calibration driver: the job's worker, its reports and dumps.
+//
+// The settings are taken once when the job starts, so a geometry change on
+// the caller's thread during a run cannot reach the worker halfway. The abort
+// and running words are the record's plain fields, read and written through
+// std::atomic_ref.
+#include "calibration/calibration_driver.h"
+
+#include <bit>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "calibration/bad_pixel_map.h"
+#include "calibration/calibration_step.h"
+#include "calibration/despeckle_step.h"
+#include "calibration/gain_step.h"
+#include "calibration/image_folder.h"
+#include "calibration/offset_step.h"
+#include "calibration/outline_mask.h"
+#include "calibration/replacement_step.h"
+#include "frame/frame_files.h"
+#include "frame/library.h"
+#include "platform/exact_math.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace kordex {
+namespace {
+
+// Stores the report into the record, logs it and calls the hook. The caller
+// holds run.reportMutex.
+void Deliver(CalibrationRun& run, int kind, int code, const std::string& text)
+{
+    Library& lib = Lib();
+    platform::CopyTruncated(run.job.text, sizeof run.job.text, text);
+    if (!text.empty()) {
+        if (kind == kReportPlain)
+            lib.log.Plain(text);
+        else if (kind == kReportTimed)
+            lib.log.Timed(text);
+        else {
+            lib.log.Error(text, 0, false);
+            lib.log.Flush();
+        }
+    }
+    if (lib.calibrationReportHook) {
+        run.job.kind = kind;
+        run.job.code = code;
+        lib.calibrationReportHook(&run.job);
+    }
+}
+
+StepContext MakeContext(CalibrationRun& run)
+{
+    Library& lib = Lib();
+    StepContext ctx;
+    ctx.frame = run.job.frame;
+    ctx.width = run.job.frameWidth;
+    ctx.height = run.job.frameHeight;
+    ctx.left = run.settings.geometry.rawLeft;
+    ctx.top = run.settings.geometry.rawTop;
+    ctx.right = run.settings.geometry.rawRight;
+    ctx.bottom = run.settings.geometry.rawBottom;
+    ctx.settings = &run.settings;
+    ctx.threads = run.settings.numParallelThreads;
+    ctx.abortWord = &run.job.abortWord;
+    ctx.calibrationDir = run.calibrationDir;
+    ctx.outlineMask = lib.outlineMask.empty() ? nullptr : lib.outlineMask.data();
+    ctx.log = &lib.log;
+    ctx.messages = &lib.messages;
+    ctx.report = [&run](int kind, int code, const std::string& text) { ReportCalibration(run, kind, code, text); };
+    ctx.dump = [&run](const std::string& name, const std::int16_t* buffer) { DumpCalibrationStep(run, name, buffer); };
+    return ctx;
+}
+
+bool Outlined(const CalibrationRun& run)
+{
+    return run.settings.descramble == kOutlineDescramble;
+}
+
+// BuildOutlineMask into the library's slot: only for outlined sensors, and
+// only when the slot is empty.
+void HoldOutlineMask(const CalibrationRun& run)
+{
+    Library& lib = Lib();
+    if (!Outlined(run) || !lib.outlineMask.empty()) return;
+    lib.outlineMask = BuildOutlineMask(run.job.frameWidth, run.job.frameHeight, run.settings.rcCutOff,
+                                       run.settings.rcCutOffR);
+}
+
+void ReleaseOutlineMask()
+{
+    std::vector<std::int16_t>().swap(Lib().outlineMask);
+}
+
+// Tries the lock once a millisecond for up to ms milliseconds.
+bool LockWithin(std::recursive_mutex& mutex, int ms)
+{
+    for (int tries = 0;; ++tries) {
+        if (mutex.try_lock()) return true;
+        if (tries >= ms) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+bool StopRequested(CalibrationRun& run)
+{
+    return ReadWord(&run.job.runningWord) < 0;
+}
+
+}  // namespace
+
+void DispatchCalibrationReport(CalibrationJob* job)
+{
+    const auto& windowHook = Lib().calibrationWindowHook;
+    if (windowHook) windowHook(job);
+    if (job->callback) job->callback(job);
+}
+
+void ReportCalibration(CalibrationRun& run, int kind, int code, const std::string& text)
+{
+    if (run.closed) return;
+    SlotReport slot(Lib().lockSlots, kCalibrationSlot);
+    if (slot.Dropped()) return;
+    std::lock_guard<std::recursive_mutex> lock(run.reportMutex);
+    if (run.closed) return;
+    Deliver(run, kind, code, text);
+}
+
+void DumpCalibrationStep(const CalibrationRun& run, const std::string& name, const std::int16_t* buffer)
+{
+    if (run.settings.saveTempCalFrames == 0) return;
+    const std::string path = platform::Format("%s$c%s.raw", run.dumpDir.c_str(), name.c_str());
+    if (run.job.flags & kCalDumpToImageFolder) {
+        const FrameGeometry& g = run.settings.geometry;
+        std::vector<std::int16_t> image(static_cast<std::size_t>(g.cutWidth) * static_cast<std::size_t>(g.cutHeight));
+        CutFrame(g, buffer, image.data());
+        WriteRawFrame(Lib().log, path, image.data(), image.size() * sizeof(std::int16_t), false);
+    } else {
+        WriteRawFrame(Lib().log, path, buffer,
+                      static_cast<std::size_t>(run.job.frameWidth) * static_cast<std::size_t>(run.job.frameHeight) *
+                          sizeof(std::int16_t),
+                      false);
+    }
+}
+
+int RunCalibration(CalibrationRun& run)
+{
+    CalibrationJob& job = run.job;
+    const std::uint32_t flags = job.flags;
+    const int steps = std::popcount(flags & (kCalOffset | kCalGain | kCalBadPixels | kCalDespeckle));
+    int done = 0;
+    auto end = [&](int code) {
+        WriteWord(&job.runningWord, 0);
+        ReleaseOutlineMask();
+        return code;
+    };
+    auto stepDone = [&](const char* dumpName) {
+        ++done;
+        job.progress = platform::Near(static_cast<double>(done) / steps * 100.0);
+        ReportCalibration(run, kReportPlain, kCodeProgress, "");
+        DumpCalibrationStep(run, dumpName, job.frame);
+    };
+
+    if (flags & kCalDumpToImageFolder)
+        run.dumpDir = PrepareImageFolder(run.homePath, job.imageWidth, job.imageHeight,
+                                         run.settings.saveTempImgProcess != 0);
+    else
+        run.dumpDir = run.calibrationDir;
+    platform::DeleteByMask(run.dumpDir, "$c*.raw");
+    if (flags & kCalDumpToImageFolder) DumpCalibrationStep(run, "0_src", job.frame);
+    ReportCalibration(run, kReportTimed, kCodeProgress,
+                      platform::Format("Calibration started flags=%xh (%d steps)", flags, steps));
+
+    if (flags & kCalOffset) {
+        if (StopRequested(run)) return end(-1);
+        const bool hardwareDark =
+            run.offsetMode == 1 ||
+            (run.offsetMode == 2 && (flags & kCalAllowHardwareDark) && KXACQ_IsRecentFrameOfsCal() > 0);
+        if (RunOffsetStep(MakeContext(run), !hardwareDark) < 0) return end(2);
+        stepDone("1_offset");
+    }
+    if (flags & kCalGain) {
+        if (StopRequested(run)) return end(-1);
+        if (RunGainStep(MakeContext(run)) < 0) return end(3);
+        stepDone("2_gain");
+    }
+    if (flags & kCalBadPixels) {
+        HoldOutlineMask(run);
+        if (StopRequested(run)) return end(-1);
+        if (RunBadPixelStep(MakeContext(run)) < 0) return end(1);
+        stepDone("3_bpm");
+    }
+    if (flags & kCalDespeckle) {
+        HoldOutlineMask(run);
+        if (StopRequested(run)) return end(-1);
+        if (RunDespeckleStep(MakeContext(run)) < 0) return end(1);
+        stepDone("4_des");
+    }
+    if (run.settings.calRepValue != run.settings.calSatValue) {
+        const int replaced = RunReplacementStep(MakeContext(run));
+        if (replaced < 0) return end(1);
+        if (replaced > 0) DumpCalibrationStep(run, "5_rep", job.frame);
+    }
+    if (Outlined(run)) {
+        const std::vector<std::int16_t>& held = Lib().outlineMask;
+        const std::vector<std::int16_t> temporary =
+            held.empty() ? BuildOutlineMask(job.frameWidth, job.frameHeight, run.settings.rcCutOff, run.settings.rcCutOffR)
+                         : std::vector<std::int16_t>();
+        FillOutline(job.frame, held.empty() ? temporary.data() : held.data(), job.frameWidth, job.frameHeight, 0,
+                    run.settings.numParallelThreads);
+    }
+    job.progress = 255;
+    ReportCalibration(run, kReportTimed, kCodeProgress, "Calibration done");
+    return end(0);
+}
+
+std::shared_ptr<CalibrationRun> PrepareCalibration(std::uint32_t flags, KX_Callback callback, void* context,
+                                                   std::int16_t* frame)
+{
+    Library& lib = Lib();
+    auto run = std::make_shared<CalibrationRun>();
+    CalibrationJob& job = run->job;
+    run->settings = lib.settings;
+    run->homePath = lib.HomePath();
+    run->calibrationDir = lib.CalibrationDir();
+    run->offsetMode = lib.calibrationOffsetMode;
+    const FrameGeometry& g = run->settings.geometry;
+    job.flags = flags;
+    job.frameWidth = g.frameWidth;
+    job.frameHeight = g.frameHeight;
+    job.imageWidth = g.cutWidth;
+    job.imageHeight = g.cutHeight;
+    job.frame = frame;
+    job.callback = callback;
+    job.context = context;
+    return run;
+}
+
+void LaunchCalibration(const std::shared_ptr<CalibrationRun>& run)
+{
+    Library& lib = Lib();
+    // Written once: a worker of an earlier job may be reading it.
+    if (lib.calibrationReportHook != &DispatchCalibrationReport) lib.calibrationReportHook = &DispatchCalibrationReport;
+    lib.lockSlots.SetFree(kCalibrationSlot);
+    WriteWord(&run->job.runningWord, 1);
+    try {
+        run->worker = std::make_unique<WorkerThread>([run] { return RunCalibration(*run); });
+    } catch (...) {
+        WriteWord(&run->job.runningWord, 0);
+        throw;
+    }
+    run->job.thread = run->worker.get();
+}
+
+void AbortCalibration(CalibrationRun& run)
+{
+    WriteWord(&run.job.abortWord, 1);
+    // The running word is 1 from just before the worker starts until it ends:
+    // it tells whether the worker exists (the worker pointer is stored only
+    // after the thread has started, and the worker may call back before).
+    // Compare-and-swap, so a worker that ends meanwhile keeps its 0.
+    std::atomic_ref<std::int32_t> running(run.job.runningWord);
+    std::int32_t word = running.load();
+    while (word != 0) {
+        if (running.compare_exchange_weak(word, -1)) {
+            ReportCalibration(run, kReportError, kCodeAborted, Lib().messages.Text(250));
+            break;
+        }
+    }
+}
+
+void CloseCalibration(CalibrationRun& run)
+{
+    Library& lib = Lib();
+    lib.lockSlots.SetClosing(kCalibrationSlot);
+    const bool timedOut = run.worker->Wait(kCalibrationCloseTimeoutMs) == kWorkerTimedOut;
+    if (timedOut) {
+        // The worker goes on detached until its next check of these words.
+        WriteWord(&run.job.abortWord, 1);
+        WriteWord(&run.job.runningWord, -1);
+    }
+    // The closing report never touches the report lock (slot 1).
+    const char* text = timedOut ? "WRN: Calibration closed by time-out" : "Calibration closed";
+    run.closed = true;
+    if (LockWithin(run.reportMutex, kCalibrationCallbackGraceMs)) {
+        Deliver(run, kReportPlain, kCodeClosed, text);
+        run.reportMutex.unlock();
+    } else {
+        lib.log.Plain(text);
+    }
+    lib.lockSlots.SetFree(kCalibrationSlot);
+}
+
+}  // namespace kordex
