@@ -5,6 +5,7 @@
 #include "acquisition/virtual_sensor.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "acquisition/stream_writer.h"
@@ -108,6 +109,16 @@ bool VirtualSensor::Answer(std::uint8_t request, std::uint16_t value)
     }
 }
 
+namespace {
+
+unsigned NextFrameNumber()
+{
+    static std::atomic<unsigned> counter{0};
+    return ++counter;
+}
+
+}  // namespace
+
 bool VirtualSensor::VendorRequest(std::uint8_t request, std::uint16_t value, std::uint16_t)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -121,7 +132,10 @@ void VirtualSensor::StartFrame()
         std::lock_guard<std::mutex> lock(mutex_);
         dark = darkArmed_;
         darkArmed_ = false;
-        ++frameNumber_;
+        // Numbered across connections: each frame of the process draws new
+        // noise, as a real sensor's would, so averaging and calibration are
+        // measured honestly.
+        frameNumber_ = NextFrameNumber();
     }
     const Placement placement{width_, height_, s_.descramble, false};
     std::vector<std::uint8_t> stream;
