@@ -66,6 +66,11 @@ public:
     std::function<void(CalibrationJob* job)> calibrationWindowHook;
     std::vector<std::int16_t> outlineMask;
     int calibrationOffsetMode = 0;
+    // Processing chain, library-wide: the report hook KXIP_Process installs
+    // (its dispatcher) and the get-image window's view of processing reports
+    // (called by the dispatcher before the caller's callback).
+    void (*processingReportHook)(ProcessingJob* job) = nullptr;
+    std::function<void(ProcessingJob* job)> processingWindowHook;
     std::array<char, platform::ProfileFile::kValueCapacity> iniValue{};  // KX_IniProfGetStr
 };
 

@@ -100,6 +100,7 @@ LibrarySettings LoadSettings(platform::ProfileFile& p, const std::string& librar
     s.calLagrange = p.ReadInt("Cal_Lagrange", 0);
     s.calNegPixCompensation = p.ReadInt("Cal_NegPixCompensation", 0);
     s.sensorLink = std::string(platform::Trim(p.ReadString("SensorLink", "usb")));
+    s.imgProcessFlags = p.ReadInt("ImgProcessFlags", 7);
 
     p.SetSection("BadPixMap");
     BadPixMapSettings& b = s.badPixMap;
@@ -164,6 +165,7 @@ void WriteSettings(platform::ProfileFile& p, const LibrarySettings& s)
     p.WriteInt("Cal_Lagrange", s.calLagrange);
     p.WriteInt("Cal_NegPixCompensation", s.calNegPixCompensation);
     p.WriteString("SensorLink", s.sensorLink);
+    p.WriteInt("ImgProcessFlags", s.imgProcessFlags);
 
     p.SetSection("BadPixMap");
     const BadPixMapSettings& b = s.badPixMap;

@@ -74,6 +74,9 @@ struct LibrarySettings {
     // The sensor link: "usb" (default) or "virtual" (the simulated sensor);
     // the environment variable KORDEX_SENSOR_LINK overrides it.
     std::string sensorLink = "usb";
+    // The stage bits of processing runs the service pages start (1 despeckle,
+    // 2 grey-scale remap, 4 unsharp mask).
+    int imgProcessFlags = 7;
     BadPixMapSettings badPixMap;
     DeSpeckleSettings deSpeckle;
     // Set by the service sheet when the user applies changes.

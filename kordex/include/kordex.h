@@ -299,6 +299,37 @@ KX_API int32_t KXC_Abort(CalibrationJob* job);
  * NULL is ignored. */
 KX_API void KXC_Close(CalibrationJob* job);
 
+/* ------------------------------------------------------------------------
+ * Image processing
+ * ------------------------------------------------------------------------ */
+
+/* Turns a calibrated, cut image into the finished radiograph, in place, on a
+ * worker thread of its own, under a numbered processing mode (the settings
+ * section "IP<mode>").
+ * flags: 1 despeckle, 2 grey-scale remap, 4 unsharp mask; the equalisation
+ *   and final contrast always run (flags 0 runs only them).
+ * callback: called with the ProcessingJob on every report, on the worker
+ *   thread (never two at once); may be NULL. Reports: "IP start ..." and
+ *   "IP done" (code 21, progress 255 at the end), stage lines (code 20),
+ *   progress refreshes (code 21, progress 0..100), errors (kind 2).
+ * window: the caller's window (a QWidget*) or NULL; stored in the record.
+ * image: the caller's cut-size image (see KXC_GetImageDim), signed 16-bit,
+ *   owned by the caller and processed in place until the worker ends.
+ * mode: 0 = the setting IPDefaultModeNumber; 1..299 the standard chain.
+ *   Modes of 300 and above (auxiliary chains) are not available in this
+ *   build: they are refused with an error log line.
+ * Returns the job record, owned by the library until KXIP_Close, or NULL
+ * (no image, a refused mode, or no thread could be started; logged). */
+KX_API ProcessingJob* KXIP_Process(int32_t flags, KX_Callback callback, void* window, int16_t* image, int32_t mode);
+/* Requests the abort: 0 for NULL (or an unknown record), else 1. While the
+ * worker runs it reports "Abort IP" (kind 2, code 1). Any thread. */
+KX_API int32_t KXIP_Abort(ProcessingJob* job);
+/* Waits up to 4000 ms for the worker, reports "IP closed" (or "WRN: IP
+ * closed by timeout", after which the worker is told to stop and its later
+ * reports are dropped) with code 2 and frees the record. NULL is ignored.
+ * Must not be called from the job's own callback. */
+KX_API void KXIP_Close(ProcessingJob* job);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,30 @@
+// The final stage of every standard run: border brush-up, histogram
+// equalisation, and the mapping into FinC_Min..FinC_Max (from the estimated
+// segmentation's class image when there is one, else a histogram cut and a
+// rescale), with the two marker pixels that put the full output range into
+// every finished image.
+#pragma once
+
+#include "processing/histogram.h"
+#include "processing/stage_context.h"
+
+namespace kordex {
+
+// Border brush-up of radius r (r < 1, or 2r at or above the width or height:
+// nothing). Returns 1 when done, else 0.
+int BorderBrushUp(const StageContext& ctx, int r);
+
+// Histogram equalisation of the 10..90 per cent interval with strength t.
+// Returns 1 done, 0 nothing (t <= 0, or no quota completed), -1 fewer than
+// 20 levels, -2 the interval spans fewer than 20 levels, -3 too few pixels in
+// the interval.
+int HistogramEqualisation(const StageContext& ctx, int t);
+
+// The segmentation contrast range from ctx.params->classImage (which it
+// frees). Returns false when it fails (too few dark pixels, or high == low).
+bool SegmentationContrastRange(const StageContext& ctx, int* low, int* high);
+
+// The whole stage. Returns 1 (it never fails the run).
+int FinalContrast(const StageContext& ctx);
+
+}  // namespace kordex

@@ -1,0 +1,253 @@
+// The processing driver: the job's worker, its reports and dumps.
+//
+// The settings and the mode's parameters are taken once when the job starts,
+// so a change on the caller's thread cannot reach the worker halfway. The
+// worker reads the settings file through an accessor of its own. The abort
+// and running states are the record's plain fields, read and written through
+// std::atomic_ref.
+#include "processing/processing_driver.h"
+
+#include <chrono>
+#include <thread>
+
+#include "calibration/calibration_step.h"
+#include "calibration/image_despeckle.h"
+#include "calibration/image_folder.h"
+#include "calibration/outline_mask.h"
+#include "frame/frame_files.h"
+#include "frame/library.h"
+#include "platform/exact_math.h"
+#include "platform/text.h"
+#include "processing/final_contrast.h"
+#include "processing/grey_remap.h"
+#include "processing/stage_context.h"
+#include "processing/unsharp_mask.h"
+
+namespace kordex {
+namespace {
+
+// Stores the report into the record, logs it and calls the hook. The caller
+// holds run.reportMutex.
+void Deliver(ProcessingRun& run, int kind, int code, const std::string& text)
+{
+    Library& lib = Lib();
+    if (!text.empty()) {
+        platform::CopyTruncated(run.job.text, sizeof run.job.text, text);
+        if (kind == kIpPlain)
+            lib.log.Plain(text);
+        else if (kind == kIpTimed)
+            lib.log.Timed(text);
+        else {
+            lib.log.Error(text, 0, false);
+            lib.log.Flush();
+        }
+    }
+    run.job.kind = kind;
+    run.job.code = code;
+    if (lib.processingReportHook) lib.processingReportHook(&run.job);
+}
+
+bool LockWithin(std::recursive_mutex& mutex, int ms)
+{
+    for (int tries = 0;; ++tries) {
+        if (mutex.try_lock()) return true;
+        if (tries >= ms) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+std::int32_t Load(std::int32_t& word)
+{
+    return std::atomic_ref<std::int32_t>(word).load();
+}
+
+void Store(std::int32_t& word, std::int32_t value)
+{
+    std::atomic_ref<std::int32_t>(word).store(value);
+}
+
+void Dump(const ProcessingRun& run, const std::string& name, const std::int16_t* buffer)
+{
+    if (run.settings.saveTempImgProcess == 0) return;
+    const std::string path = platform::Format("%s$i%s.raw", run.dumpDir.c_str(), name.c_str());
+    WriteRawFrame(Lib().log, path, buffer,
+                  static_cast<std::size_t>(run.job.width) * static_cast<std::size_t>(run.job.height) *
+                      sizeof(std::int16_t),
+                  false);
+}
+
+StageContext MakeContext(ProcessingRun& run)
+{
+    StageContext ctx;
+    ctx.image = run.job.image;
+    ctx.width = run.job.width;
+    ctx.height = run.job.height;
+    ctx.threads = run.settings.numParallelThreads;
+    ctx.abortState = &run.job.abortState;
+    ctx.params = &run.params;
+    ctx.settings = &run.settings;
+    ctx.messages = &Lib().messages;
+    ctx.report = [&run](int kind, int code, const std::string& text) { IpReport(run, kind, code, text); };
+    ctx.dump = [&run](const std::string& name, const std::int16_t* buffer) { Dump(run, name, buffer); };
+    return ctx;
+}
+
+void FillImageOutline(ProcessingRun& run, int value)
+{
+    if (run.imageMask.empty()) return;
+    FillOutlineImage(run.job.image, run.imageMask.data(), run.job.width, run.job.height, value,
+                     run.settings.numParallelThreads);
+}
+
+}  // namespace
+
+void DispatchProcessingReport(ProcessingJob* job)
+{
+    const auto& windowHook = Lib().processingWindowHook;
+    if (windowHook) windowHook(job);
+    if (job->callback) job->callback(job);
+}
+
+void IpReport(ProcessingRun& run, int kind, int code, const std::string& text)
+{
+    if (run.closed) return;
+    SlotReport slot(Lib().lockSlots, kProcessingSlot);
+    if (slot.Dropped()) return;
+    std::lock_guard<std::recursive_mutex> lock(run.reportMutex);
+    if (run.closed) return;
+    Deliver(run, kind, code, text);
+}
+
+int RunProcessing(ProcessingRun& run)
+{
+    ProcessingJob& job = run.job;
+    const std::int32_t flags = job.flags;
+    auto end = [&](int code) {
+        Store(job.runningState, 0);
+        return code;
+    };
+    auto aborted = [&] { return Load(job.abortState) != 0; };
+    auto refresh = [&](int progress) {
+        job.progress = progress;
+        IpReport(run, kIpPlain, kIpCodeProgress, "");
+    };
+
+    run.dumpDir = PrepareImageFolder(run.homePath, job.width, job.height, run.settings.saveTempImgProcess != 0);
+    IpReport(run, kIpTimed, kIpCodeProgress,
+             platform::Format("IP start flags=%xh threads=%d (mode %d \"%s\")", static_cast<unsigned>(flags),
+                              run.settings.numParallelThreads, job.mode, run.caption.c_str()));
+    const int before = ((flags & kIpDespeckle) ? 1 : 0) + ((flags & kIpRemap) ? 1 : 0);
+    const int units = before + ((flags & kIpUnsharpMask) ? run.params.numSteps : 0);
+    StageContext ctx = MakeContext(run);
+
+    if (flags & kIpDespeckle) {
+        ImageDespeckleContext d;
+        d.image = job.image;
+        d.width = job.width;
+        d.height = job.height;
+        d.threads = run.settings.numParallelThreads;
+        d.abortWord = &job.abortState;
+        d.report = [&run](const std::string& text) { IpReport(run, kIpTimed, kIpCodeLog, text); };
+        d.dump = [&run](const std::string& name, const std::int16_t* buffer) { Dump(run, name, buffer); };
+        ImageDespeckleParams p;
+        p.threshold = run.params.despeckleThreshold;
+        p.numPasses = run.params.despeckleNumPasses;
+        p.threshold5x5 = run.params.despeckle5x5Threshold;
+        if (ImageDespeckle(d, p) < 0) return end(2);
+        refresh(platform::Near(100.0 / units));
+        Dump(run, "1desp", job.image);
+    }
+    if (aborted()) return end(-1);
+    run.params.viewKind = ViewKindFromCaption(run.caption);
+    FillImageOutline(run, -32767);
+    if (flags & kIpRemap) {
+        if (GreyRemap(ctx) < 0) return end(2);
+        refresh(platform::Near((1.0 + ((flags & kIpDespeckle) ? 1 : 0)) * 100.0 / units));
+    }
+    if (aborted()) return end(-1);
+    if (flags & kIpUnsharpMask) {
+        if (UnsharpMask(ctx, before, refresh) < 0) return end(2);
+    }
+    if (aborted()) return end(-1);
+    FinalContrast(ctx);
+    if (aborted()) return end(-1);
+    FillImageOutline(run, 0);
+    job.progress = 255;
+    IpReport(run, kIpTimed, kIpCodeProgress, "IP done");
+    return end(0);
+}
+
+std::shared_ptr<ProcessingRun> PrepareProcessing(std::int32_t flags, KX_Callback callback, void* window,
+                                                 std::int16_t* image, int mode)
+{
+    Library& lib = Lib();
+    auto run = std::make_shared<ProcessingRun>();
+    ProcessingJob& job = run->job;
+    run->settings = lib.settings;
+    run->homePath = lib.HomePath();
+    run->profile.SetPath(lib.profile.Path());
+    const FrameGeometry& g = run->settings.geometry;
+    job.flags = flags;
+    job.width = g.cutWidth;
+    job.height = g.cutHeight;
+    job.mode = mode;
+    job.image = image;
+    job.callback = callback;
+    job.window = window;
+    ReadModeParams(run->profile, mode, run->params);
+    run->caption = ModeCaption(run->profile, mode);
+    if (run->settings.descramble == kOutlineDescramble)
+        run->imageMask = CutOutlineMask(
+            g, BuildOutlineMask(g.frameWidth, g.frameHeight, run->settings.rcCutOff, run->settings.rcCutOffR));
+    return run;
+}
+
+void LaunchProcessing(const std::shared_ptr<ProcessingRun>& run)
+{
+    Library& lib = Lib();
+    if (lib.processingReportHook != &DispatchProcessingReport) lib.processingReportHook = &DispatchProcessingReport;
+    lib.lockSlots.SetFree(kProcessingSlot);
+    Store(run->job.runningState, 1);
+    try {
+        run->worker = std::make_unique<WorkerThread>([run] { return RunProcessing(*run); });
+    } catch (...) {
+        Store(run->job.runningState, 0);
+        throw;
+    }
+    run->job.thread = run->worker.get();
+}
+
+void AbortProcessing(ProcessingRun& run)
+{
+    Store(run.job.abortState, 1);
+    std::atomic_ref<std::int32_t> running(run.job.runningState);
+    std::int32_t word = running.load();
+    while (word > 0) {
+        if (running.compare_exchange_weak(word, -1)) {
+            IpReport(run, kIpError, kCodeAborted, Lib().messages.Text(350));
+            break;
+        }
+    }
+}
+
+void CloseProcessing(ProcessingRun& run)
+{
+    Library& lib = Lib();
+    lib.lockSlots.SetClosing(kProcessingSlot);
+    const bool timedOut = run.worker->Wait(kProcessingCloseTimeoutMs) == kWorkerTimedOut;
+    if (timedOut) {
+        Store(run.job.abortState, 1);
+        Store(run.job.runningState, -1);
+    }
+    const char* text = timedOut ? "WRN: IP closed by timeout" : "IP closed";
+    run.closed = true;
+    if (LockWithin(run.reportMutex, kProcessingCallbackGraceMs)) {
+        Deliver(run, kIpPlain, kCodeClosed, text);
+        run.reportMutex.unlock();
+    } else {
+        lib.log.Plain(text);
+    }
+    lib.lockSlots.SetFree(kProcessingSlot);
+}
+
+}  // namespace kordex

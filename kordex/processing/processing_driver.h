@@ -1,0 +1,81 @@
+// The processing driver: one job turns a calibrated, cut image into the
+// finished radiograph in place, on a worker thread of its own, under a
+// standard processing mode (1..299): despeckle (flag 1), outline fill, grey-
+// scale remap (flag 2), unsharp mask (flag 4), then the final stage, which
+// always runs, and the outline set to 0.
+//
+// Ownership: the library owns the run record; the caller sees its first
+// member, the public ProcessingJob, from KXIP_Process to KXIP_Close. The
+// worker holds the record jointly, so a worker left running after the close
+// time-out never writes freed memory; the close sets the abort state so it
+// stops at its next row, and its later reports are dropped.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "frame/settings.h"
+#include "frame/worker_thread.h"
+#include "kordex.h"
+#include "platform/profile_file.h"
+#include "processing/ip_params.h"
+
+namespace kordex {
+
+inline constexpr std::int32_t kIpDespeckle = 1;
+inline constexpr std::int32_t kIpRemap = 2;
+inline constexpr std::int32_t kIpUnsharpMask = 4;
+inline constexpr int kProcessingCloseTimeoutMs = 4000;
+inline constexpr int kProcessingSlot = 2;
+inline constexpr int kFirstAuxiliaryMode = 300;
+inline constexpr int kProcessingCallbackGraceMs = 500;
+
+struct ProcessingRun {
+    ProcessingJob job{};           // first member: the record the caller sees
+    LibrarySettings settings;      // taken when the job starts
+    platform::ProfileFile profile; // the worker's own accessor of the settings file
+    IpParams params;               // the mode's parameters, read at the start
+    std::string caption;           // the mode's caption
+    std::string homePath;          // ends in "/"
+    std::string dumpDir;           // the image folder, ends in "/"
+    std::vector<std::int16_t> imageMask;  // the outline cut to the image; empty = none
+    std::recursive_mutex reportMutex;
+    std::atomic<bool> closed{false};
+    std::unique_ptr<WorkerThread> worker;
+};
+
+// Prepares a standard job (behind KXIP_Process): mode 0 has already been
+// replaced by IPDefaultModeNumber; reads the mode's parameters. Nothing runs.
+std::shared_ptr<ProcessingRun> PrepareProcessing(std::int32_t flags, KX_Callback callback, void* window,
+                                                 std::int16_t* image, int mode);
+
+// Installs the report hook, frees report slot 2 and starts the worker.
+// Throws std::system_error when no thread can be started.
+void LaunchProcessing(const std::shared_ptr<ProcessingRun>& run);
+
+// KXIP_Abort: abort state 1; while the worker runs, running state -1 and the
+// error report of message 350 "Abort IP" (code 1).
+void AbortProcessing(ProcessingRun& run);
+
+// KXIP_Close: waits 4000 ms, reports "IP closed" or "WRN: IP closed by
+// timeout" (code 2) and closes the record to further reports.
+void CloseProcessing(ProcessingRun& run);
+
+// IpReport: kind 0 plain log line, 1 timed line, 2 error line and a log
+// flush; an empty text only refreshes (no log line). Stores kind and code
+// and calls the report hook. From the worker or the caller's thread; takes
+// report slot 2.
+void IpReport(ProcessingRun& run, int kind, int code, const std::string& text);
+
+// The worker. Returns 0 done, -1 aborted between stages, 2 a stage failed.
+int RunProcessing(ProcessingRun& run);
+
+// The dispatcher behind the report hook: the get-image window's hook first,
+// then the caller's callback.
+void DispatchProcessingReport(ProcessingJob* job);
+
+}  // namespace kordex

@@ -1,0 +1,153 @@
+// The processing chain as a caller drives it: libkordex.so loaded at run time
+// with the test's own settings file, KXIP_Process on a small image, the
+// reports through the callback, KXIP_Close.
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kordex.h"
+#include "platform/text.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using test_support::TempDir;
+using test_support::WriteText;
+
+struct Recorder {
+    std::mutex mutex;
+    std::vector<std::string> texts;
+};
+
+int32_t OnReport(void* record)
+{
+    auto* job = static_cast<ProcessingJob*>(record);
+    // The context is not part of the record: the recorder is global.
+    (void)job;
+    return 0;
+}
+
+Recorder g_recorder;
+
+int32_t Record(void* record)
+{
+    auto* job = static_cast<ProcessingJob*>(record);
+    std::lock_guard<std::mutex> lock(g_recorder.mutex);
+    if (job->code != 21 || job->text[0] != '\0' || job->progress == 255) g_recorder.texts.push_back(job->text);
+    return 0;
+}
+
+class ProcessingExportsTest : public testing::Test {
+protected:
+    void Load(const std::string& modes)
+    {
+        ASSERT_TRUE(dir_.Ok());
+        const std::string home = dir_.Path() + "/";
+        WriteText(dir_.File("kordex.ini"),
+                  platform::Format("[Settings]\nHomeDir=%s\nFrameWidth=40\nFrameHeight=30\nRotation=0\nFlip=0\n",
+                                   home.c_str()) +
+                      modes);
+        setenv("KORDEX_INI", dir_.File("kordex.ini").c_str(), 1);
+        handle_ = dlopen(KORDEX_LIBRARY_FILE, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(handle_, nullptr) << dlerror();
+        process_ = Bind<ProcessingJob* (*)(int32_t, KX_Callback, void*, int16_t*, int32_t)>("KXIP_Process");
+        abort_ = Bind<int32_t (*)(ProcessingJob*)>("KXIP_Abort");
+        close_ = Bind<void (*)(ProcessingJob*)>("KXIP_Close");
+        image_.assign(40 * 30, 0);
+        for (std::size_t i = 0; i < image_.size(); ++i) image_[i] = static_cast<std::int16_t>(1500 + 5 * i);
+        std::lock_guard<std::mutex> lock(g_recorder.mutex);
+        g_recorder.texts.clear();
+    }
+    void TearDown() override
+    {
+        if (handle_) dlclose(handle_);
+    }
+    template <typename F>
+    F Bind(const char* name)
+    {
+        void* symbol = dlsym(handle_, name);
+        EXPECT_NE(symbol, nullptr) << name;
+        F f = nullptr;
+        std::memcpy(&f, &symbol, sizeof f);
+        return f;
+    }
+    std::vector<std::string> Run(int32_t flags, int32_t mode, int* progress)
+    {
+        ProcessingJob* job = process_(flags, &Record, nullptr, image_.data(), mode);
+        EXPECT_NE(job, nullptr);
+        if (!job) return {};
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::atomic_ref<int32_t>(job->runningState).load() > 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        *progress = job->progress;
+        EXPECT_EQ(job->mode, mode == 0 ? 1 : mode);
+        close_(job);
+        std::lock_guard<std::mutex> lock(g_recorder.mutex);
+        return g_recorder.texts;
+    }
+
+    TempDir dir_;
+    void* handle_ = nullptr;
+    ProcessingJob* (*process_)(int32_t, KX_Callback, void*, int16_t*, int32_t) = nullptr;
+    int32_t (*abort_)(ProcessingJob*) = nullptr;
+    void (*close_)(ProcessingJob*) = nullptr;
+    std::vector<std::int16_t> image_;
+};
+
+TEST_F(ProcessingExportsTest, FlagsZeroReportsTheStartLineAndDoneOnly)
+{
+    Load("[IP1]\nCaption=Molar front\n");
+    int progress = 0;
+    const auto texts = Run(0, 0, &progress);
+    EXPECT_EQ(progress, 255);
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0], "IP start flags=0h threads=2 (mode 1 \"Molar front\")");
+    EXPECT_EQ(texts[1], "IP done");
+    EXPECT_EQ(texts[2], "IP closed");
+}
+
+TEST_F(ProcessingExportsTest, FullChainRunsToTheEnd)
+{
+    Load("[IP2]\nCaption=Standard\nFinC_Min=0\nFinC_Max=4095\nC3iAir=7500\nC3iWat=4000\nC3iBon=1500\n");
+    int progress = 0;
+    const auto texts = Run(7, 2, &progress);
+    EXPECT_EQ(progress, 255);
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts[texts.size() - 2], "IP done");
+    EXPECT_EQ(image_[38], 0);
+    EXPECT_EQ(image_[39], 4095);
+}
+
+TEST_F(ProcessingExportsTest, WrongCurveEndsWithoutDone)
+{
+    Load("[IP1]\nCaption=x\nC3iAir=100\nC3iBon=200\n");
+    int progress = 0;
+    const auto texts = Run(2, 1, &progress);
+    EXPECT_NE(progress, 255);
+    bool wrong = false, done = false;
+    for (const auto& t : texts) {
+        wrong |= t == "Wrong re-map parameters";
+        done |= t == "IP done";
+    }
+    EXPECT_TRUE(wrong);
+    EXPECT_FALSE(done);
+}
+
+TEST_F(ProcessingExportsTest, AuxiliaryModesAndNullArgumentsAreRefused)
+{
+    Load("");
+    EXPECT_EQ(process_(7, &OnReport, nullptr, image_.data(), 300), nullptr);
+    EXPECT_EQ(process_(7, &OnReport, nullptr, nullptr, 1), nullptr);
+    EXPECT_EQ(abort_(nullptr), 0);
+    close_(nullptr);
+}
+
+}  // namespace
