@@ -40,6 +40,7 @@
 #include "kordex.h"
 #include "platform/paths.h"
 #include "platform/raw_file.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -117,8 +118,8 @@ void PrintProgress(const kordex::RecordingProgress& p)
     static std::mutex mutex;
     static std::string last;
     std::lock_guard<std::mutex> lock(mutex);
-    const std::string line =
-        std::string(p.phase) + (std::strcmp(p.phase, "acquiring") == 0 ? " " + std::to_string(p.percent / 25 * 25) + "%" : "");
+    std::string line = p.phase;
+    if (std::strcmp(p.phase, "acquiring") == 0) line += platform::Format(" %d%%", p.percent / 25 * 25);
     std::string key = std::to_string(p.request.index) + line;
     if (key == last) return;
     last = key;
