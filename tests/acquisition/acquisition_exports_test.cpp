@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "kordex.h"
+#include "support/bind_symbol.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -136,11 +137,7 @@ protected:
     template <typename F>
     F Bind(const char* name)
     {
-        void* symbol = dlsym(handle_, name);
-        EXPECT_NE(symbol, nullptr) << name;
-        F f = nullptr;
-        std::memcpy(&f, &symbol, sizeof f);
-        return f;
+        return test_support::BindSymbol<F>(handle_, name);
     }
     AcqStatus* Connect(int32_t flags, int32_t vReset = 0)
     {

@@ -29,6 +29,7 @@
 
 #include "acquisition/stream_writer.h"
 #include "kordex.h"
+#include "support/bind_symbol.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -315,11 +316,7 @@ protected:
     template <typename F>
     F Bind(const char* name)
     {
-        void* symbol = dlsym(library_, name);
-        EXPECT_NE(symbol, nullptr) << name;
-        F f = nullptr;
-        std::memcpy(&f, &symbol, sizeof f);
-        return f;
+        return test_support::BindSymbol<F>(library_, name);
     }
     AcqStatus* Connect(int32_t flags) { return connect_(flags, &Recorder::Callback, &rec_, frame_.data(), 0); }
     std::string Reports()

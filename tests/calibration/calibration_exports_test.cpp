@@ -16,6 +16,7 @@
 #include "kordex.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "support/bind_symbol.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -103,11 +104,7 @@ protected:
     template <typename F>
     F Bind(const char* name)
     {
-        void* symbol = dlsym(handle_, name);
-        EXPECT_NE(symbol, nullptr) << name;
-        F f = nullptr;
-        std::memcpy(&f, &symbol, sizeof f);
-        return f;
+        return test_support::BindSymbol<F>(handle_, name);
     }
     void WriteFrame(const std::string& name, const std::vector<std::int16_t>& pixels)
     {

@@ -11,6 +11,7 @@
 
 #include "kordex.h"
 #include "platform/paths.h"
+#include "support/bind_symbol.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -42,11 +43,7 @@ protected:
     template <typename F>
     F Bind(const char* name)
     {
-        void* symbol = dlsym(handle_, name);
-        EXPECT_NE(symbol, nullptr) << name;
-        F f = nullptr;
-        std::memcpy(&f, &symbol, sizeof f);
-        return f;
+        return test_support::BindSymbol<F>(handle_, name);
     }
 
     TempDir dir_;

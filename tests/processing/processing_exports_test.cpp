@@ -15,6 +15,7 @@
 
 #include "kordex.h"
 #include "platform/text.h"
+#include "support/bind_symbol.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -73,11 +74,7 @@ protected:
     template <typename F>
     F Bind(const char* name)
     {
-        void* symbol = dlsym(handle_, name);
-        EXPECT_NE(symbol, nullptr) << name;
-        F f = nullptr;
-        std::memcpy(&f, &symbol, sizeof f);
-        return f;
+        return test_support::BindSymbol<F>(handle_, name);
     }
     std::vector<std::string> Run(int32_t flags, int32_t mode, int* progress)
     {
