@@ -223,9 +223,9 @@ void GetImageWindow::DrawImage(const std::int16_t* image, bool frameSized)
     PreviewChanged();
 }
 
-void GetImageWindow::DrawLines(int lastRawLine)
+void GetImageWindow::DrawLines(int /*lastRawLine*/)
 {
-    preview_.DrawAcquiredLines(stages_.acquisition.frame, lastRawLine);
+    preview_.DrawAcquiredLines(stages_.acquisition.frame);
     PreviewChanged();
 }
 
