@@ -20,12 +20,9 @@ bool IsSet(const char* name)
     return value != nullptr && value[0] != '\0';
 }
 
-// QApplication keeps references to argc and argv for its whole life.
-int g_argc = 1;
 char g_name[] = "kordex";
 char g_platformSwitch[] = "-platform";
 char g_offscreen[] = "offscreen";
-char* g_argv[] = {g_name, g_platformSwitch, g_offscreen, nullptr};
 
 QMessageBox::Icon BoxIcon(platform::BoxIcon icon)
 {
@@ -118,8 +115,11 @@ ApplicationScope::ApplicationScope()
         return;
     }
     const bool offscreen = !IsSet("QT_QPA_PLATFORM") && !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY");
-    g_argc = offscreen ? 3 : 1;
-    owned_ = std::make_unique<QApplication>(g_argc, g_argv);
+    argv_[0] = g_name;
+    argv_[1] = offscreen ? g_platformSwitch : nullptr;
+    argv_[2] = offscreen ? g_offscreen : nullptr;
+    argc_ = offscreen ? 3 : 1;
+    owned_ = std::make_unique<QApplication>(argc_, argv_);
     ok_ = true;
 }
 
