@@ -3,11 +3,13 @@
 // QApplication or one the library creates for the call.
 #include <QWidget>
 
+#include <exception>
 #include <memory>
 
 #include "frame/library.h"
 #include "kordex.h"
 #include "platform/message_box.h"
+#include "platform/text.h"
 #include "ui/banner_window.h"
 #include "ui/get_image_window.h"
 #include "ui/qt_application.h"
@@ -32,19 +34,25 @@ void ShowFailure(ui::GetImageSequence& sequence, QWidget* parent)
 template <typename Window, typename Make>
 int32_t RunWindow(void* parent, Make make)
 {
-    ui::RegisterQtMessageBoxes();
-    ui::ApplicationScope scope;
-    if (!scope.Ok()) {
-        Lib().log.Error("Get-image window needs a QApplication in the calling thread", 0);
+    auto* parentWidget = static_cast<QWidget*>(parent);
+    try {
+        ui::RegisterQtMessageBoxes();
+        ui::ApplicationScope scope;
+        if (!scope.Ok()) {
+            Lib().log.Error("Get-image window needs a QApplication in the calling thread", 0);
+            return 2;
+        }
+        ui::LibraryStageDriver driver;
+        const kordex::FrameGeometry geometry = Lib().settings.geometry;
+        const std::unique_ptr<Window> window = make(parentWidget, ui::StoredStages(), geometry, driver);
+        const int32_t result = window->Run();
+        ShowFailure(window->Sequence(), parentWidget);
+        return result;
+    } catch (const std::exception& e) {
+        // Only an allocation can fail here; the caller gets a failed run.
+        Lib().log.Error(platform::Format("Get-image window: %s", e.what()), 0);
         return 2;
     }
-    auto* parentWidget = static_cast<QWidget*>(parent);
-    ui::LibraryStageDriver driver;
-    const kordex::FrameGeometry geometry = Lib().settings.geometry;
-    const std::unique_ptr<Window> window = make(parentWidget, ui::StoredStages(), geometry, driver);
-    const int32_t result = window->Run();
-    ShowFailure(window->Sequence(), parentWidget);
-    return result;
 }
 
 }  // namespace

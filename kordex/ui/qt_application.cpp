@@ -20,6 +20,14 @@ bool IsSet(const char* name)
     return value != nullptr && value[0] != '\0';
 }
 
+// Two threads of a host without Qt must not both make (or one make while
+// the other deletes) the application.
+std::mutex& CreationMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
 char g_name[] = "kordex";
 char g_platformSwitch[] = "-platform";
 char g_offscreen[] = "offscreen";
@@ -110,6 +118,7 @@ std::optional<platform::BoxAnswer> ShowQtBox(const platform::MessageBoxRequest& 
 
 ApplicationScope::ApplicationScope()
 {
+    std::lock_guard<std::mutex> lock(CreationMutex());
     if (QCoreApplication* existing = QCoreApplication::instance()) {
         ok_ = qobject_cast<QApplication*>(existing) != nullptr && existing->thread() == QThread::currentThread();
         return;
@@ -123,7 +132,11 @@ ApplicationScope::ApplicationScope()
     ok_ = true;
 }
 
-ApplicationScope::~ApplicationScope() = default;
+ApplicationScope::~ApplicationScope()
+{
+    std::lock_guard<std::mutex> lock(CreationMutex());
+    owned_.reset();
+}
 
 void RegisterQtMessageBoxes()
 {

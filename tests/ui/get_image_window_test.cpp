@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <mutex>
@@ -270,6 +271,25 @@ TEST_F(GetImageWindowTest, EscapeCancelsThePreview)
     };
     KX_Set_Acquisition(1, frame_.data(), 0, &Caller::Callback, &caller_);
     EXPECT_EQ(KX_GetImage(nullptr), 2);
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(GetImageWindowTest, OnlyOneWindowRunsAtATime)
+{
+    g_env->Sensor("ShotDelayMs=60000");
+    std::atomic<int> nested{0}, otherThread{0};
+    caller_.onReport = [&](const AcqStatus& s) {
+        if (s.event != KX_EVENT_PROGRESS || s.progress != 0) return;
+        otherThread = KX_GetImageA(nullptr, 0, 0);  // the read-out thread has no QApplication of its own
+        InWindowThread([&] {
+            nested = KX_GetImageA(nullptr, 0, 0);
+            KX_GetImageCancel();
+        });
+    };
+    KX_Set_Acquisition(1, frame_.data(), 0, &Caller::Callback, &caller_);
+    EXPECT_EQ(KX_GetImage(nullptr), 2);
+    EXPECT_EQ(nested.load(), 2);
+    EXPECT_EQ(otherThread.load(), 2);
     EXPECT_TRUE(Boxes().empty());
 }
 
