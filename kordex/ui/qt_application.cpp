@@ -5,7 +5,10 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include <dlfcn.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 #include "platform/message_box.h"
@@ -109,8 +112,23 @@ std::optional<platform::BoxAnswer> ShowQtBox(const platform::MessageBoxRequest& 
     return Answer(box.exec(), request.defaultAnswer);
 }
 
-[[gnu::constructor]] void RegisterAtLoad()
+// Qt is not made to be unloaded: its globals and exit handlers outlive any
+// application object. When a host unloads the detector library, Qt (and
+// what it loaded) stays resident, so a later exit or a reload finds it
+// whole.
+void KeepQtLoaded()
 {
+    Dl_info info{};
+    const auto exec = &QApplication::exec;
+    void* address = nullptr;
+    std::memcpy(&address, &exec, sizeof address);
+    if (dladdr(address, &info) != 0 && info.dli_fname != nullptr)
+        dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
+[[gnu::constructor]] void SetUpAtLoad()
+{
+    KeepQtLoaded();
     RegisterQtMessageBoxes();
 }
 
