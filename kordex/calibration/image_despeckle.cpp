@@ -18,15 +18,21 @@
 // The 5x5 detection flags a pixel when at most five pixels of its window
 // (itself included) lie within a5 of it; the flagged pixels are marked
 // -32768 and replaced by the 5x5 median-of-three of the unmarked copy.
+//
+// The median-of-three needs the 4th, 5th and 6th of the nine sorted window
+// values, not only the median, and a division by three; the 3x3 pass gets
+// them from a pruned sorting network over column-sorted rows (below).
 #include "calibration/image_despeckle.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "frame/parallel_rows.h"
+#include "frame/vector_clones.h"
 #include "platform/text.h"
 
 namespace kordex {
@@ -76,11 +82,88 @@ std::int16_t Classify(const std::int16_t* p, int w, int a)
     return similar ? static_cast<std::int16_t>(similarAt) : kNoSimilar;
 }
 
+// The 3x3 median-of-three over whole rows. The three samples of each column
+// are sorted once (lo <= mid <= hi) and shared by the three windows that hold
+// the column; the remaining comparisons of a 25-comparator sorting network
+// for nine values (whose first nine sort the three columns) give the sorted
+// positions 3, 4 and 5, and the compiler drops the comparisons that only
+// serve the others. Both loops are branch-free min/max over plain rows.
+constexpr int kMedianChunk = 1024;
+
+inline void Order(std::int16_t& a, std::int16_t& b)
+{
+    const std::int16_t x = a, y = b;
+    a = x < y ? x : y;
+    b = x < y ? y : x;
+}
+
+KORDEX_VECTOR_CLONES
+void SortColumns3(const std::int16_t* __restrict up, const std::int16_t* __restrict centre,
+                  const std::int16_t* __restrict down, std::int16_t* __restrict lo, std::int16_t* __restrict mid,
+                  std::int16_t* __restrict hi, int n)
+{
+    for (int k = 0; k < n; ++k) {
+        std::int16_t a = up[k], b = centre[k], c = down[k];
+        Order(a, b);
+        Order(b, c);
+        Order(a, b);
+        lo[k] = a;
+        mid[k] = b;
+        hi[k] = c;
+    }
+}
+
+// out[k]: the median-of-three of the window made of sorted columns k, k + 1
+// and k + 2.
+KORDEX_VECTOR_CLONES
+void MedianOfThreeRow(const std::int16_t* __restrict lo, const std::int16_t* __restrict mid,
+                      const std::int16_t* __restrict hi, std::int16_t* __restrict out, int n)
+{
+    for (int k = 0; k < n; ++k) {
+        std::int16_t v0 = lo[k], v1 = mid[k], v2 = hi[k];
+        std::int16_t v3 = lo[k + 1], v4 = mid[k + 1], v5 = hi[k + 1];
+        std::int16_t v6 = lo[k + 2], v7 = mid[k + 2], v8 = hi[k + 2];
+        Order(v0, v3);
+        Order(v3, v6);
+        Order(v0, v3);
+        Order(v1, v4);
+        Order(v4, v7);
+        Order(v1, v4);
+        Order(v2, v5);
+        Order(v5, v8);
+        Order(v2, v5);
+        Order(v1, v3);
+        Order(v5, v7);
+        Order(v2, v6);
+        Order(v4, v6);
+        Order(v2, v4);
+        Order(v2, v3);
+        Order(v5, v6);
+        out[k] = static_cast<std::int16_t>(ThirdOfSum(v3 + v4 + v5));
+    }
+}
+
 void MedianPass(const ImageDespeckleContext& ctx, std::int16_t* scratch, int b)
 {
     const int w = ctx.width;
-    const std::size_t pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(ctx.height);
-    std::memcpy(scratch, ctx.image, pixels * sizeof(std::int16_t));
+    Rows(ctx, 0, ctx.height - 1, [&](int y) {
+        const std::ptrdiff_t row = static_cast<std::ptrdiff_t>(y) * w;
+        std::memcpy(scratch + row, ctx.image + row, static_cast<std::size_t>(w) * sizeof(std::int16_t));
+    });
+    if (Aborted(ctx.abortWord)) return;
+    if (b == 1) {
+        Rows(ctx, 1, ctx.height - 2, [&](int y) {
+            const std::int16_t* centre = scratch + static_cast<std::ptrdiff_t>(y) * w;
+            std::int16_t* out = ctx.image + static_cast<std::ptrdiff_t>(y) * w + 1;
+            std::int16_t lo[kMedianChunk + 2], mid[kMedianChunk + 2], hi[kMedianChunk + 2];
+            for (int x0 = 0; x0 < w - 2; x0 += kMedianChunk) {
+                const int n = std::min(kMedianChunk, w - 2 - x0);
+                SortColumns3(centre - w + x0, centre + x0, centre + w + x0, lo, mid, hi, n + 2);
+                MedianOfThreeRow(lo, mid, hi, out + x0, n);
+            }
+        });
+        return;
+    }
     Rows(ctx, b, ctx.height - 1 - b, [&](int y) {
         for (int x = b; x <= w - 1 - b; ++x)
             ctx.image[static_cast<std::ptrdiff_t>(y) * w + x] = static_cast<std::int16_t>(MedianOfThree(scratch, w, x, y, b));
@@ -109,15 +192,17 @@ int ImageDespeckle(const ImageDespeckleContext& ctx, const ImageDespeckleParams&
     if (ctx.report) ctx.report("Despeckle start");
     const int w = ctx.width, h = ctx.height;
     const std::size_t pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-    std::vector<std::int16_t> scratchBuffer(pixels);
-    std::int16_t* scratch = scratchBuffer.data();
+    // Every pass writes the scratch buffer (clears or copies it) before
+    // reading it, so it is not zeroed here.
+    const auto scratchBuffer = std::make_unique_for_overwrite<std::int16_t[]>(pixels);
+    std::int16_t* scratch = scratchBuffer.get();
 
     if (a == 0) {
         for (int pass = 1; pass <= params.numPasses && !Aborted(ctx.abortWord); ++pass) MedianPass(ctx, scratch, 1);
     } else if (a > 0) {
         const int threshold = std::max(a, 1);
         for (int pass = 1; pass <= params.numPasses && !Aborted(ctx.abortWord); ++pass) {
-            std::fill(scratchBuffer.begin(), scratchBuffer.end(), 0);
+            std::fill(scratch, scratch + pixels, 0);
             Rows(ctx, 1, h - 2, [&](int y) {
                 for (int x = 1; x <= w - 2; ++x) {
                     const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(y) * w + x;
@@ -148,7 +233,7 @@ int ImageDespeckle(const ImageDespeckleContext& ctx, const ImageDespeckleParams&
         if (a5 == 0) {
             MedianPass(ctx, scratch, 2);
         } else if (a5 > 0) {
-            std::fill(scratchBuffer.begin(), scratchBuffer.end(), 0);
+            std::fill(scratch, scratch + pixels, 0);
             Rows(ctx, 2, h - 3, [&](int y) {
                 for (int x = 2; x <= w - 3; ++x) {
                     const int v = ctx.image[static_cast<std::ptrdiff_t>(y) * w + x];

@@ -10,8 +10,9 @@ namespace kordex {
 // column back into image (edge samples repeat; sums divided with truncation
 // toward zero). Rows and then columns are split into bands over threads
 // (NumParallelThreads). scratch: caller-owned, width x height samples, or
-// null to allocate one here. abortWord: polled after every row and column;
-// may be null. Returns 0 when an abort was seen, else 1. radius <= 0 leaves
+// null to allocate one here. abortWord: polled after every group of four
+// rows (their sums run side by side) in the row pass and after every row in
+// the column pass; may be null. Returns 0 when an abort was seen, else 1. radius <= 0 leaves
 // the image as it is.
 int BoxSmooth(int width, int height, int radius, std::int16_t* image, const std::int32_t* abortWord, int threads,
               std::int16_t* scratch = nullptr);

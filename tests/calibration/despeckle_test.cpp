@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 #include "calibration/despeckle_step.h"
 #include "calibration/image_despeckle.h"
@@ -121,6 +122,35 @@ TEST_F(ImageDespeckleTest, ThresholdZeroRunsTheMedianPassesWithoutDumps)
     EXPECT_EQ(image, expected);
     EXPECT_TRUE(dumps.empty());
     EXPECT_EQ(reports, (std::vector<std::string>{"Despeckle start", "Despeckle done"}));
+}
+
+// Random images of many shapes (rows longer than the pass's chunks, too few
+// rows or columns for any window) with the extreme sample values frequent,
+// against the full sort, over thread counts and two passes.
+TEST_F(ImageDespeckleTest, MedianPassesMatchTheFullSortOnRandomImages)
+{
+    struct Case {
+        int w, h, threads;
+    };
+    const Case cases[] = {{1300, 6, 2}, {1026, 5, 1}, {40, 33, 3}, {3, 3, 1}, {2, 9, 2}, {9, 2, 2}, {17, 4, 5}};
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> pick(0, 3), any(-32768, 32767);
+    for (const Case& c : cases) {
+        Make(c.w, c.h, 0);
+        ctx.threads = c.threads;
+        for (auto& v : image) {
+            const int k = pick(rng);
+            v = static_cast<std::int16_t>(k == 0 ? -32768 : k == 1 ? 32767 : any(rng));
+        }
+        const std::vector<std::int16_t> expected = Median3x3(Median3x3(image, c.w, c.h), c.w, c.h);
+        EXPECT_EQ(kordex::ImageDespeckle(ctx, {0, 2, -1}), 1);
+        EXPECT_EQ(image, expected) << c.w << "x" << c.h << " threads=" << c.threads;
+    }
+}
+
+TEST(ThirdOfSum, TruncatesTowardZeroForEverySumOfThreeSamples)
+{
+    for (int sum = -3 * 32768; sum <= 3 * 32767; ++sum) ASSERT_EQ(kordex::ThirdOfSum(sum), sum / 3) << sum;
 }
 
 TEST_F(ImageDespeckleTest, IsolatedBrightPixelTakesTheMeanOfItsNeighbours)

@@ -38,11 +38,27 @@ int32_t OnReport(void* record)
 
 Recorder g_recorder;
 
+// A caller whose callback hangs on the start line: hangMs > 0 makes the
+// callback sleep that long once (state 1 while it sleeps, 2 after).
+struct Hang {
+    std::atomic<int> ms{0};
+    std::atomic<int> state{0};
+};
+Hang g_hang;
+
 int32_t Record(void* record)
 {
     auto* job = static_cast<ProcessingJob*>(record);
-    std::lock_guard<std::mutex> lock(g_recorder.mutex);
-    if (job->code != 21 || job->text[0] != '\0' || job->progress == 255) g_recorder.texts.push_back(job->text);
+    {
+        std::lock_guard<std::mutex> lock(g_recorder.mutex);
+        if (job->code != 21 || job->text[0] != '\0' || job->progress == 255) g_recorder.texts.push_back(job->text);
+    }
+    if (std::strncmp(job->text, "IP start", 8) == 0 && g_hang.ms > 0) {
+        const int ms = g_hang.ms.exchange(0);
+        g_hang.state = 1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        g_hang.state = 2;
+    }
     return 0;
 }
 
@@ -136,6 +152,45 @@ TEST_F(ProcessingExportsTest, WrongCurveEndsWithoutDone)
     }
     EXPECT_TRUE(wrong);
     EXPECT_FALSE(done);
+}
+
+TEST_F(ProcessingExportsTest, CloseGivesUpAHungWorkerAfterFourSecondsWithoutKillingIt)
+{
+    Load("[IP1]\nCaption=x\n");
+    const std::string home = dir_.Path() + "/";
+    Bind<void (*)(const char*, int32_t, const char*)>("KX_LogOpen")(home.c_str(), 1, "ip");
+    const std::vector<std::int16_t> before = image_;
+    g_hang.state = 0;
+    g_hang.ms = 6000;  // the worker stays in its callback well past the close's 4000 ms
+    ProcessingJob* job = process_(7, &Record, nullptr, image_.data(), 1);
+    ASSERT_NE(job, nullptr);
+    auto waitFor = [](int state) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (g_hang.state < state && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return g_hang.state >= state;
+    };
+    ASSERT_TRUE(waitFor(1));
+    const auto start = std::chrono::steady_clock::now();
+    close_(job);
+    const auto closeMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(closeMs, 4000);
+    EXPECT_LT(closeMs, 6000) << "the caller gets control back while the worker still hangs";
+    // The worker was detached, not killed: its callback runs to its end, and
+    // the worker then stops at its next abort check. It must be gone before
+    // the library is unloaded.
+    ASSERT_TRUE(waitFor(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Bind<void (*)()>("KX_LogClose")();
+    const std::string log = test_support::ReadText(home + "Log/ip00.log");
+    EXPECT_NE(log.find("WRN: IP closed by timeout"), std::string::npos) << log;
+    std::lock_guard<std::mutex> lock(g_recorder.mutex);
+    for (const auto& t : g_recorder.texts) {
+        EXPECT_NE(t, "IP done") << "reports after the close are dropped";
+        EXPECT_NE(t, "IP closed");
+    }
+    EXPECT_EQ(image_, before) << "the worker stopped before its first stage";
 }
 
 TEST_F(ProcessingExportsTest, AuxiliaryModesAndNullArgumentsAreRefused)
