@@ -18,6 +18,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "frame/vector_clones.h"
+
 namespace kordex {
 namespace {
 
@@ -68,13 +70,7 @@ std::size_t PixelRunLength(const Word* words, std::size_t n)
 }
 
 // The store kernels of a pixel run: plain loops the compiler vectorises,
-// built for AVX2 and for the baseline, the better one chosen at load time
-// where the compiler supports it.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
-#define KORDEX_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define KORDEX_VECTOR_CLONES
-#endif
+// built for AVX2 and for the baseline (KORDEX_VECTOR_CLONES).
 
 using Word = std::uint16_t __attribute__((may_alias));
 
