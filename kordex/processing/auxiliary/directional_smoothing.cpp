@@ -1,0 +1,101 @@
+// Directional smoothing of the internal auxiliary chain.
+//
+// The disc of radius R is split into 8 sectors of 45 degrees; sectors t and
+// t + 4 form the line t (t = 0..3). Each pixel at least R from every edge
+// moves toward the mean of the line whose mean is closest to it (the first
+// line on ties), by the weight o = G / (|B - A| + 1): A and B are the image
+// box-blurred with radii max(1, R / 3) and R, so the pull is strong in flat
+// regions and weak across edges. The border band takes A.
+//
+// The sector table holds 50 offsets per sector, which radii up to 11 respect
+// (radius 12 already needs 56): larger radii are left out with a warning
+// line, as is a sector that stays empty. A weight G for which o + 1 is 0
+// (G = -(|B - A| + 1)) leaves that pixel as it is; results beyond the 16-bit
+// range (only reachable with negative weights) are limited to it.
+//
+// Per row the sector sums are accumulated offset by offset along the whole
+// row, so the inner loops run over contiguous samples and vectorise.
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <vector>
+
+#include "frame/parallel_rows.h"
+#include "platform/exact_math.h"
+#include "platform/text.h"
+#include "processing/auxiliary/internal_chain.h"
+#include "processing/box_smooth.h"
+#include "processing/smoothing_steps.h"
+
+namespace kordex::auxiliary {
+
+int DirectionalSmoothing(const StageContext& ctx, int r, int g)
+{
+    if (r <= 0 || g == 0) return 0;
+    if (r > kMaxDirectionalRadius) {
+        ctx.Log(platform::Format("WRN: directional smoothing radius %d is above %d, left out", r, kMaxDirectionalRadius));
+        return 0;
+    }
+    const std::array<std::vector<DiscOffset>, 8> sectors = DiscSectors(r);
+    for (const auto& s : sectors)
+        if (s.empty() || s.size() > static_cast<std::size_t>(kSectorCapacity)) return 0;
+
+    const int w = ctx.width, h = ctx.height;
+    const std::size_t n = ctx.Pixels();
+    std::vector<std::int16_t> a(n), b(n), scratch(n);
+    BoxSmoothInto(w, h, std::max(1, r / 3), ctx.image, a.data(), nullptr, ctx.threads, scratch.data());
+    BoxSmoothInto(w, h, r, ctx.image, b.data(), nullptr, ctx.threads, scratch.data());
+
+    if (2 * r < w && 2 * r < h) {
+        std::array<std::vector<std::ptrdiff_t>, 8> deltas;
+        std::array<int, 8> counts{};
+        for (std::size_t k = 0; k < 8; ++k) {
+            for (const DiscOffset& o : sectors[k]) deltas[k].push_back(static_cast<std::ptrdiff_t>(o.dy) * w + o.dx);
+            counts[k] = static_cast<int>(sectors[k].size());
+        }
+        // Per band: 8 rows of sector sums, allocated before the pass.
+        const int bands = ParallelThreadCount(ctx.threads);
+        std::vector<std::int32_t> sums(static_cast<std::size_t>(bands) * 8 * static_cast<std::size_t>(w));
+        const std::int16_t* src = ctx.image;
+        const double weight = g;
+        ParallelRows(ctx.threads, r, h - 1 - r, [&](const RowBand& band) {
+            std::int32_t* bandSums = sums.data() + static_cast<std::size_t>(band.index) * 8 * w;
+            for (int y = band.firstRow; y <= band.lastRow; ++y) {
+                const std::ptrdiff_t row = static_cast<std::ptrdiff_t>(y) * w;
+                for (std::size_t k = 0; k < 8; ++k) {
+                    std::int32_t* sum = bandSums + k * w;
+                    std::fill(sum + r, sum + w - r, 0);
+                    for (const std::ptrdiff_t d : deltas[k]) {
+                        const std::int16_t* from = src + row + d;
+                        for (int x = r; x < w - r; ++x) sum[x] += from[x];
+                    }
+                }
+                const std::int16_t* hRow = src + row;
+                const std::int16_t* bRow = b.data() + row;
+                std::int16_t* aRow = a.data() + row;  // read at x, then overwritten at x
+                for (int x = r; x < w - r; ++x) {
+                    int mean[8];
+                    for (std::size_t k = 0; k < 8; ++k) mean[k] = bandSums[k * w + x] / counts[k];
+                    const int v = hRow[x];
+                    int line = (mean[0] + mean[4]) / 2;
+                    for (int t = 1; t < 4; ++t) {
+                        const int l = (mean[t] + mean[t + 4]) / 2;
+                        if (std::abs(l - v) < std::abs(line - v)) line = l;
+                    }
+                    const double o = weight / (std::abs(bRow[x] - aRow[x]) + 1);
+                    if (o + 1.0 == 0.0) {
+                        aRow[x] = static_cast<std::int16_t>(v);
+                        continue;
+                    }
+                    const int value = NearClamped((o * line + v) / (o + 1.0));
+                    aRow[x] = static_cast<std::int16_t>(std::clamp(value, -32768, 32767));
+                }
+                if (ctx.Aborted()) return;
+            }
+        });
+    }
+    std::copy(a.begin(), a.end(), ctx.image);
+    return 1;
+}
+
+}  // namespace kordex::auxiliary
