@@ -138,10 +138,10 @@ TEST_F(ProcessingExportsTest, WrongCurveEndsWithoutDone)
     EXPECT_FALSE(done);
 }
 
-TEST_F(ProcessingExportsTest, AuxiliaryModesAndNullArgumentsAreRefused)
+TEST_F(ProcessingExportsTest, NegativeModesAndNullArgumentsAreRefused)
 {
     Load("");
-    EXPECT_EQ(process_(7, &OnReport, nullptr, image_.data(), 300), nullptr);
+    EXPECT_EQ(process_(7, &OnReport, nullptr, image_.data(), -1), nullptr);
     EXPECT_EQ(process_(7, &OnReport, nullptr, nullptr, 1), nullptr);
     EXPECT_EQ(abort_(nullptr), 0);
     close_(nullptr);
