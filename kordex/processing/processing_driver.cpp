@@ -66,6 +66,11 @@ void Store(std::int32_t& word, std::int32_t value)
     std::atomic_ref<std::int32_t>(word).store(value);
 }
 
+}  // namespace
+
+const ProcessingJobKind kStandardJob = {kProcessingSlot, kProcessingCloseTimeoutMs, "IP closed",
+                                        "WRN: IP closed by timeout", &RunProcessing};
+
 StageContext MakeContext(ProcessingRun& run)
 {
     StageContext ctx;
@@ -81,11 +86,6 @@ StageContext MakeContext(ProcessingRun& run)
     ctx.dump = [&run](const std::string& name, const std::int16_t* buffer) { Dump(run, name, buffer); };
     return ctx;
 }
-
-}  // namespace
-
-const ProcessingJobKind kStandardJob = {kProcessingSlot, kProcessingCloseTimeoutMs, "IP closed",
-                                        "WRN: IP closed by timeout", &RunProcessing};
 
 void Dump(const ProcessingRun& run, const std::string& name, const std::int16_t* buffer)
 {

@@ -96,6 +96,11 @@ void IpReport(ProcessingRun& run, int kind, int code, const std::string& text);
 // The worker. Returns 0 done, -1 aborted between stages, 2 a stage failed.
 int RunProcessing(ProcessingRun& run);
 
+// The stage context of the run: its image, settings, parameters, abort
+// state, messages, reports and "$i" dumps.
+struct StageContext;
+StageContext MakeContext(ProcessingRun& run);
+
 // The "$i<name>.raw" dump of a width x height buffer, when dumps are on.
 void Dump(const ProcessingRun& run, const std::string& name, const std::int16_t* buffer);
 

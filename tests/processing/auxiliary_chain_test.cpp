@@ -41,11 +41,10 @@ std::string ReadFirstLine(const std::string& path)
 TEST(AuxChainParams, MissingKeysKeepTheDefaultsAndKeysAreRead)
 {
     TempDir dir;
-    test_support::WriteText(dir.File("k.ini"),
-                            "[IP300]\nCaption=x\n[IP301]\nDirSmoohRad=3\nAFUMaskW4=0.75\nMedianShift=-9\nGamma=40\n"
-                            "HistTrunkLight=0.25\n");
-    platform::ProfileFile profile(dir.File("k.ini"));
-    profile.SetSection("IP300");
+    platform::ProfileFile profile = test_support::ProfileOnSection(
+        dir.File("k.ini"),
+        "[IP300]\nCaption=x\n[IP301]\nDirSmoohRad=3\nAFUMaskW4=0.75\nMedianShift=-9\nGamma=40\nHistTrunkLight=0.25\n",
+        "IP300");
     AuxChainParams defaults;
     kordex::auxiliary::ReadAuxChainParams(profile, defaults);
     EXPECT_FLOAT_EQ(defaults.histTrunkDark0, 0.5f);

@@ -11,6 +11,7 @@
 
 #include "calpost_stub.h"
 #include "platform/profile_file.h"
+#include "platform/text.h"
 #include "processing/auxiliary/calpost_binding.h"
 #include "stage_fixture.h"
 #include "support/bind_symbol.h"
@@ -38,22 +39,26 @@ TEST(CalpostSearch, BesideTheLibraryThenHomeThenTheBareName)
     EXPECT_EQ(kordex::auxiliary::LocateCalpost(libDir, homeDir), libDir + "libcalpost.so");
 }
 
-TEST(CalpostParamsRead, DefaultsAndKeys)
+// The mode keys in the order of PostPrc's parameters 7..31 and 33..43.
+constexpr const char* kKeys7To31[] = {"BPKS",  "BPAL",  "BPFR",  "ERCL",  "ERCH",  "TBTH",  "TBS1",
+                                      "MRL",   "MRM",   "MRP",   "MRXC",  "MRA0",  "MRA1",  "MRA2",
+                                      "MRA3",  "AUMKS", "AUMAL", "AUMR1", "AUMG1", "AUMR2", "AUMG2",
+                                      "AUMR3", "AUMG3", "NRKS",  "NRAL"};
+constexpr const char* kKeys33To43[] = {"LCIL", "LCSL", "LCCRX", "LCCRY", "ALCL", "ALCH",
+                                       "ALS1", "ALSKS", "ALSAL", "ALGA", "ALAL"};
+
+TEST(CalpostParamsRead, MissingKeysKeepTheDefaults)
 {
     TempDir dir;
-    test_support::WriteText(dir.File("k.ini"), "[IP401]\nBP_Type=1\nLCON=0\nALAL=0.5\nbpks=9\n");
-    platform::ProfileFile profile(dir.File("k.ini"));
-    profile.SetSection("IP401");
-    CalpostParams p;
-    kordex::auxiliary::ReadCalpostParams(profile, p);
-    EXPECT_EQ(p.bpType, 1);
-    EXPECT_EQ(p.lcon, 0);
-    EXPECT_DOUBLE_EQ(p.alal, 0.5);
-    EXPECT_DOUBLE_EQ(p.bpks, 9.0);
-    EXPECT_DOUBLE_EQ(p.erch, 0.005);
-    EXPECT_DOUBLE_EQ(p.aumr3, 240.0);
-    EXPECT_DOUBLE_EQ(p.lcil, 1024.0);
-    EXPECT_DOUBLE_EQ(p.alsks, 21.0);
+    platform::ProfileFile profile = test_support::ProfileOnSection(dir.File("k.ini"), "[IP401]\nCaption=c\n", "IP401");
+    CalpostParams read;
+    read.bpks = -1;  // a value no key sets: the reader must leave it
+    kordex::auxiliary::ReadCalpostParams(profile, read);
+    const CalpostParams d;
+    EXPECT_TRUE(read.bpType == 2 && read.lcon == 1 && read.bpks == -1);
+    EXPECT_TRUE(d.bpks == 5.0 && d.bpal == 7.0 && d.bpfr == 15.0 && d.ercl == 0.002 && d.erch == 0.005);
+    EXPECT_TRUE(d.mrl == 4.0 && d.mrxc == 0.25 && d.mra1 == 3.0 && d.aumr3 == 240.0 && d.nral == 0.2);
+    EXPECT_TRUE(d.lcil == 1024.0 && d.lcsl == 1.3 && d.alsks == 21.0 && d.alsal == 0.0005 && d.alal == 0.0);
 }
 
 class CalpostBinding : public testing::Test {
@@ -94,30 +99,27 @@ TEST_F(CalpostBinding, ResultComesBackTurnedBy180DegreesAndIsReleased)
     EXPECT_EQ(f.dumps, std::vector<std::string>{"1normal.raw"});
 }
 
-TEST_F(CalpostBinding, ArgumentsArriveInTheirOrder)
+TEST_F(CalpostBinding, EveryKeyArrivesAsItsParameter)
 {
+    // Each key holds the number of the parameter it must fill.
+    std::string section = "[IP401]\nBP_Type=1\nLCON=32\n";
+    for (int k = 0; k < 25; ++k) section += platform::Format("%s=%d\n", kKeys7To31[k], 7 + k);
+    for (int k = 0; k < 11; ++k) section += platform::Format("%s=%d\n", kKeys33To43[k], 33 + k);
+    platform::ProfileFile profile = test_support::ProfileOnSection(dir_.File("k.ini"), section, "IP401");
+    CalpostParams p;
+    kordex::auxiliary::ReadCalpostParams(profile, p);
     StageFixture f(8, 5);
     std::fill(f.image.begin(), f.image.end(), 1234);
-    CalpostParams p;
-    p.bpType = 1;  // passed as max(BP_Type, 2)
-    double* fields[] = {&p.bpks, &p.bpal, &p.bpfr, &p.ercl, &p.erch, &p.tbth, &p.tbs1, &p.mrl, &p.mrm,
-                        &p.mrp, &p.mrxc, &p.mra0, &p.mra1, &p.mra2, &p.mra3, &p.aumks, &p.aumal, &p.aumr1,
-                        &p.aumg1, &p.aumr2, &p.aumg2, &p.aumr3, &p.aumg3, &p.nrks, &p.nral};
-    for (int k = 0; k < 25; ++k) *fields[k] = 7 + k;  // parameter numbers 7..31
-    p.lcon = 32;
-    double* tail[] = {&p.lcil, &p.lcsl, &p.lccrx, &p.lccry, &p.alcl, &p.alch, &p.als1, &p.alsks, &p.alsal,
-                      &p.alga, &p.alal};
-    for (int k = 0; k < 11; ++k) *tail[k] = 33 + k;
     std::string error;
     ASSERT_EQ(kordex::auxiliary::RunCalpost(f.ctx, p, path_, &error), 1);
     EXPECT_EQ(record_->width, 8);
     EXPECT_EQ(record_->height, 5);
-    EXPECT_EQ(record_->reserved4, 2);
+    EXPECT_EQ(record_->reserved4, 2);  // max(BP_Type, 2)
     EXPECT_TRUE(record_->reservedNull);
     EXPECT_EQ(record_->firstPixel, 1234);
-    for (int k = 0; k < 25; ++k) EXPECT_DOUBLE_EQ(record_->params[k], 7 + k) << "parameter " << 7 + k;
+    for (int k = 0; k < 25; ++k) EXPECT_DOUBLE_EQ(record_->params[k], 7 + k) << kKeys7To31[k];
     EXPECT_EQ(record_->lcon, 32);
-    for (int k = 0; k < 11; ++k) EXPECT_DOUBLE_EQ(record_->tail[k], 33 + k) << "parameter " << 33 + k;
+    for (int k = 0; k < 11; ++k) EXPECT_DOUBLE_EQ(record_->tail[k], 33 + k) << kKeys33To43[k];
 }
 
 TEST_F(CalpostBinding, NullResultIsTheInternalFault)

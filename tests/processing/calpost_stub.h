@@ -4,11 +4,8 @@
 #include <cstdint>
 
 struct CalpostStubCall {
-    int calls = 0;
-    int freed = 0;
-    int32_t width = 0;
-    int32_t height = 0;
-    int32_t reserved4 = 0;
+    int calls = 0, freed = 0;
+    int32_t width = 0, height = 0, reserved4 = 0;
     bool reservedNull = false;
     uint16_t firstPixel = 0;
     double params[25] = {};  // parameters 7..31

@@ -94,15 +94,8 @@ int RunAuxiliary(ProcessingRun& run)
     IpReport(run, kIpTimed, kIpCodeProgress, platform::Format("Aux IP [%s] started", section.c_str()));
     IpReport(run, kIpPlain, kIpCodeLog, platform::Format("Mode name: %s", run.caption.c_str()));
 
-    StageContext ctx;
-    ctx.image = job.image;
-    ctx.width = job.width;
-    ctx.height = job.height;
-    ctx.threads = run.settings.numParallelThreads;
-    ctx.abortState = &job.abortState;
-    ctx.settings = &run.settings;
-    ctx.messages = messages;
-    ctx.report = [&run](int kind, int code, const std::string& text) { IpReport(run, kind, code, text); };
+    StageContext ctx = MakeContext(run);
+    ctx.dump = nullptr;
     if (dumps) ctx.dump = [&run](const std::string& name, const std::int16_t* buffer) { AuxDump(run, name, buffer); };
 
     std::string error;

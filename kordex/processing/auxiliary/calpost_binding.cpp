@@ -35,53 +35,34 @@ F SymbolAs(const platform::DynamicLibrary& library, const char* name)
     return f;
 }
 
-void ReadDouble(platform::ProfileFile& p, const char* key, double& value)
-{
-    value = p.ReadReal(key, value);
-}
+// The real-valued keys and their fields, in the order of PostPrc's
+// parameters 7..31 and 33..43.
+struct RealKey {
+    const char* key;
+    double CalpostParams::*field;
+};
+constexpr RealKey kRealKeys[] = {
+    {"BPKS", &CalpostParams::bpks},   {"BPAL", &CalpostParams::bpal},   {"BPFR", &CalpostParams::bpfr},
+    {"ERCL", &CalpostParams::ercl},   {"ERCH", &CalpostParams::erch},   {"TBTH", &CalpostParams::tbth},
+    {"TBS1", &CalpostParams::tbs1},   {"MRL", &CalpostParams::mrl},     {"MRM", &CalpostParams::mrm},
+    {"MRP", &CalpostParams::mrp},     {"MRXC", &CalpostParams::mrxc},   {"MRA0", &CalpostParams::mra0},
+    {"MRA1", &CalpostParams::mra1},   {"MRA2", &CalpostParams::mra2},   {"MRA3", &CalpostParams::mra3},
+    {"AUMKS", &CalpostParams::aumks}, {"AUMAL", &CalpostParams::aumal}, {"AUMR1", &CalpostParams::aumr1},
+    {"AUMG1", &CalpostParams::aumg1}, {"AUMR2", &CalpostParams::aumr2}, {"AUMG2", &CalpostParams::aumg2},
+    {"AUMR3", &CalpostParams::aumr3}, {"AUMG3", &CalpostParams::aumg3}, {"NRKS", &CalpostParams::nrks},
+    {"NRAL", &CalpostParams::nral},   {"LCIL", &CalpostParams::lcil},   {"LCSL", &CalpostParams::lcsl},
+    {"LCCRX", &CalpostParams::lccrx}, {"LCCRY", &CalpostParams::lccry}, {"ALCL", &CalpostParams::alcl},
+    {"ALCH", &CalpostParams::alch},   {"ALS1", &CalpostParams::als1},   {"ALSKS", &CalpostParams::alsks},
+    {"ALSAL", &CalpostParams::alsal}, {"ALGA", &CalpostParams::alga},   {"ALAL", &CalpostParams::alal},
+};
 
 }  // namespace
 
 void ReadCalpostParams(platform::ProfileFile& p, CalpostParams& c)
 {
     c.bpType = p.ReadInt("BP_Type", c.bpType);
-    ReadDouble(p, "BPKS", c.bpks);
-    ReadDouble(p, "BPFR", c.bpfr);
-    ReadDouble(p, "BPAL", c.bpal);
-    ReadDouble(p, "ERCL", c.ercl);
-    ReadDouble(p, "ERCH", c.erch);
-    ReadDouble(p, "TBTH", c.tbth);
-    ReadDouble(p, "TBS1", c.tbs1);
-    ReadDouble(p, "MRL", c.mrl);
-    ReadDouble(p, "MRM", c.mrm);
-    ReadDouble(p, "MRP", c.mrp);
-    ReadDouble(p, "MRXC", c.mrxc);
-    ReadDouble(p, "MRA0", c.mra0);
-    ReadDouble(p, "MRA1", c.mra1);
-    ReadDouble(p, "MRA2", c.mra2);
-    ReadDouble(p, "MRA3", c.mra3);
-    ReadDouble(p, "AUMKS", c.aumks);
-    ReadDouble(p, "AUMAL", c.aumal);
-    ReadDouble(p, "AUMR1", c.aumr1);
-    ReadDouble(p, "AUMG1", c.aumg1);
-    ReadDouble(p, "AUMR2", c.aumr2);
-    ReadDouble(p, "AUMG2", c.aumg2);
-    ReadDouble(p, "AUMR3", c.aumr3);
-    ReadDouble(p, "AUMG3", c.aumg3);
-    ReadDouble(p, "NRKS", c.nrks);
-    ReadDouble(p, "NRAL", c.nral);
     c.lcon = p.ReadInt("LCON", c.lcon);
-    ReadDouble(p, "LCIL", c.lcil);
-    ReadDouble(p, "LCSL", c.lcsl);
-    ReadDouble(p, "LCCRX", c.lccrx);
-    ReadDouble(p, "LCCRY", c.lccry);
-    ReadDouble(p, "ALS1", c.als1);
-    ReadDouble(p, "ALCL", c.alcl);
-    ReadDouble(p, "ALCH", c.alch);
-    ReadDouble(p, "ALSKS", c.alsks);
-    ReadDouble(p, "ALSAL", c.alsal);
-    ReadDouble(p, "ALGA", c.alga);
-    ReadDouble(p, "ALAL", c.alal);
+    for (const RealKey& k : kRealKeys) c.*k.field = p.ReadReal(k.key, c.*k.field);
 }
 
 std::string LocateCalpost(const std::string& libraryDir, const std::string& homeDir, const std::string& fileName)
