@@ -14,7 +14,8 @@
 // range (only reachable with negative weights) are limited to it.
 //
 // Per row the sector sums are accumulated offset by offset along the whole
-// row, so the inner loops run over contiguous samples and vectorise.
+// row, so the inner loops run over contiguous samples and vectorise; the
+// sector means are then taken for the whole row at once.
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -28,6 +29,19 @@
 #include "processing/smoothing_steps.h"
 
 namespace kordex::auxiliary {
+namespace {
+
+// 1/d raised by a few units in the last place: trunc(sum * ExactInverse(d))
+// equals the C division sum / d for |sum| < 2^31 and d < 2^16 (an exact
+// quotient can no longer fall just below its integer, and an inexact one
+// stays at least 1/d away from the next), so the sector means need no
+// integer division.
+double ExactInverse(int d)
+{
+    return (1.0 / d) * (1.0 + 0x1p-50);
+}
+
+}  // namespace
 
 int DirectionalSmoothing(const StageContext& ctx, int r, int g)
 {
@@ -53,42 +67,48 @@ int DirectionalSmoothing(const StageContext& ctx, int r, int g)
             for (const DiscOffset& o : sectors[k]) deltas[k].push_back(static_cast<std::ptrdiff_t>(o.dy) * w + o.dx);
             counts[k] = static_cast<int>(sectors[k].size());
         }
-        // Per band: 8 rows of sector sums, allocated before the pass.
+        // Per band: 8 rows of sector sums and 8 of sector means, allocated
+        // before the pass.
         const int bands = ParallelThreadCount(ctx.threads);
-        std::vector<std::int32_t> sums(static_cast<std::size_t>(bands) * 8 * static_cast<std::size_t>(w));
+        const std::size_t bandSize = 16 * static_cast<std::size_t>(w);
+        std::vector<std::int32_t> work(static_cast<std::size_t>(bands) * bandSize);
+        std::array<double, 8> inverse;
+        for (std::size_t k = 0; k < 8; ++k) inverse[k] = ExactInverse(counts[k]);
         const std::int16_t* src = ctx.image;
         const double weight = g;
+        const int x0 = r, x1 = w - r;  // the interior columns x0 .. x1 - 1
         ParallelRows(ctx.threads, r, h - 1 - r, [&](const RowBand& band) {
-            std::int32_t* bandSums = sums.data() + static_cast<std::size_t>(band.index) * 8 * w;
+            std::int32_t* sums = work.data() + static_cast<std::size_t>(band.index) * bandSize;
+            std::int32_t* means = sums + 8 * static_cast<std::size_t>(w);
             for (int y = band.firstRow; y <= band.lastRow; ++y) {
                 const std::ptrdiff_t row = static_cast<std::ptrdiff_t>(y) * w;
                 for (std::size_t k = 0; k < 8; ++k) {
-                    std::int32_t* sum = bandSums + k * w;
-                    std::fill(sum + r, sum + w - r, 0);
+                    std::int32_t* sum = sums + k * w;
+                    std::fill(sum + x0, sum + x1, 0);
                     for (const std::ptrdiff_t d : deltas[k]) {
                         const std::int16_t* from = src + row + d;
-                        for (int x = r; x < w - r; ++x) sum[x] += from[x];
+                        for (int x = x0; x < x1; ++x) sum[x] += from[x];
                     }
+                    std::int32_t* mean = means + k * w;
+                    const double inv = inverse[k];
+                    for (int x = x0; x < x1; ++x) mean[x] = static_cast<std::int32_t>(sum[x] * inv);
                 }
                 const std::int16_t* hRow = src + row;
                 const std::int16_t* bRow = b.data() + row;
                 std::int16_t* aRow = a.data() + row;  // read at x, then overwritten at x
-                for (int x = r; x < w - r; ++x) {
-                    int mean[8];
-                    for (std::size_t k = 0; k < 8; ++k) mean[k] = bandSums[k * w + x] / counts[k];
+                for (int x = x0; x < x1; ++x) {
                     const int v = hRow[x];
-                    int line = (mean[0] + mean[4]) / 2;
+                    int line = (means[x] + means[4 * w + x]) / 2;
+                    int distance = std::abs(line - v);
                     for (int t = 1; t < 4; ++t) {
-                        const int l = (mean[t] + mean[t + 4]) / 2;
-                        if (std::abs(l - v) < std::abs(line - v)) line = l;
+                        const int l = (means[t * w + x] + means[(t + 4) * w + x]) / 2;
+                        const int d = std::abs(l - v);
+                        line = d < distance ? l : line;
+                        distance = d < distance ? d : distance;
                     }
                     const double o = weight / (std::abs(bRow[x] - aRow[x]) + 1);
-                    if (o + 1.0 == 0.0) {
-                        aRow[x] = static_cast<std::int16_t>(v);
-                        continue;
-                    }
                     const int value = NearClamped((o * line + v) / (o + 1.0));
-                    aRow[x] = static_cast<std::int16_t>(std::clamp(value, -32768, 32767));
+                    aRow[x] = static_cast<std::int16_t>(o + 1.0 == 0.0 ? v : std::clamp(value, -32768, 32767));
                 }
                 if (ctx.Aborted()) return;
             }
