@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "platform/profile_file.h"
 #include "processing/auxiliary/internal_chain.h"
+#include "processing/final_contrast.h"
 #include "stage_fixture.h"
 #include "support/temp_dir.h"
 
@@ -253,6 +254,21 @@ TEST(AuxFinalRescale, SpreadsTo4095UnlessTheImageIsFlat)
     EXPECT_EQ(f.image[0], 0);
     EXPECT_EQ(f.image[15], 4095);
     EXPECT_EQ(f.image[1], static_cast<int>(4095.0 / 150 * 10 + 0.49999));
+}
+
+TEST(AuxEqualisation, ChainLimitsReachDownToTheBottomOfTheRange)
+{
+    // A tenth of the pixels spread over 0..999, the rest crowded in 600..899.
+    StageFixture wide(200, 200), middle(200, 200);
+    for (StageFixture* f : {&wide, &middle})
+        for (std::size_t i = 0; i < f->image.size(); ++i)
+            f->image[i] = static_cast<std::int16_t>(i % 10 == 0 ? (i / 10) % 1000 : 600 + (i * 7) % 300);
+    EXPECT_EQ(kordex::HistogramEqualisation(middle.ctx, 80), 1);       // 10..90 per cent
+    EXPECT_EQ(kordex::HistogramEqualisation(wide.ctx, 80, 0.0, 99.0), 1);
+    // Level 50 (5 per cent of the range) lies below the default interval and
+    // stays; the chain's interval starts at 0 and moves it.
+    EXPECT_EQ(middle.image[500], 50);
+    EXPECT_NE(wide.image[500], 50);
 }
 
 class AuxChain : public testing::Test {
