@@ -10,6 +10,7 @@
 
 #include "platform/paths.h"
 #include "platform/profile_file.h"
+#include "processing/auxiliary/auxiliary_driver.h"
 #include "processing/auxiliary/internal_chain.h"
 #include "processing/final_contrast.h"
 #include "stage_fixture.h"
@@ -37,6 +38,17 @@ std::string ReadFirstLine(const std::string& path)
 {
     const std::string text = test_support::ReadText(path);
     return text.substr(0, text.find('\n'));
+}
+
+TEST(AuxiliaryJob, ReportsOnSlot3AndClosesAfter5Seconds)
+{
+    const kordex::ProcessingJobKind& kind = kordex::auxiliary::kAuxiliaryJob;
+    EXPECT_EQ(kind.slot, 3);
+    EXPECT_EQ(kind.closeTimeoutMs, 5000);
+    EXPECT_STREQ(kind.closedText, "Aux IP closed");
+    EXPECT_STREQ(kind.closedByTimeoutText, "WRN: Aux IP closed by timeout");
+    EXPECT_EQ(kind.worker, &kordex::auxiliary::RunAuxiliary);
+    EXPECT_EQ(kordex::kStandardJob.slot, 2);
 }
 
 TEST(AuxChainParams, MissingKeysKeepTheDefaultsAndKeysAreRead)
