@@ -1,5 +1,5 @@
-// Histogram equalisation of the middle of the histogram (10..90 per cent of
-// the value range): the bins between are regrouped into steps of equal pixel
+// Histogram equalisation of the middle of the histogram (by default 10..90
+// per cent of the value range): the bins between are regrouped into steps of equal pixel
 // count, the steps spread over the interval, and the jumps between steps
 // softened into short ramps. The ramps are written into a copy of the table,
 // so each reads the unsmoothed one. A histogram in which no quota completes
@@ -12,14 +12,14 @@
 
 namespace kordex {
 
-int HistogramEqualisation(const StageContext& ctx, int t)
+int HistogramEqualisation(const StageContext& ctx, int t, double lowerPercent, double upperPercent)
 {
     if (t <= 0) return 0;
     const Histogram hist = BuildHistogram(ctx.image, ctx.Pixels());
     const int range = hist.Range();
     if (range < 20) return -1;
-    const int lo = std::max(platform::Near(10.0 * range * 0.01), 0);
-    const int hi = std::min(platform::Near(90.0 * range * 0.01), range);
+    const int lo = std::max(platform::Near(lowerPercent * range * 0.01), 0);
+    const int hi = std::min(platform::Near(upperPercent * range * 0.01), range);
     if (hi - lo < 20) return -2;
     std::vector<int> table(static_cast<std::size_t>(range) + 1);
     for (int i = 0; i <= range; ++i) table[static_cast<std::size_t>(i)] = i;

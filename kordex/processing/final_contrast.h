@@ -14,11 +14,12 @@ namespace kordex {
 // nothing). Returns 1 when done, else 0.
 int BorderBrushUp(const StageContext& ctx, int r);
 
-// Histogram equalisation of the 10..90 per cent interval with strength t.
-// Returns 1 done, 0 nothing (t <= 0, or no quota completed), -1 fewer than
-// 20 levels, -2 the interval spans fewer than 20 levels, -3 too few pixels in
-// the interval.
-int HistogramEqualisation(const StageContext& ctx, int t);
+// Histogram equalisation with strength t of the interval lowerPercent ..
+// upperPercent of the value range (10..90 in the final stage, 0..99 in the
+// internal auxiliary chain). Returns 1 done, 0 nothing (t <= 0, or no quota
+// completed), -1 fewer than 20 levels, -2 the interval spans fewer than 20
+// levels, -3 too few pixels in the interval.
+int HistogramEqualisation(const StageContext& ctx, int t, double lowerPercent = 10.0, double upperPercent = 90.0);
 
 // The segmentation contrast range from ctx.params->classImage (which it
 // frees). Returns false when it fails (too few dark pixels, or high == low).

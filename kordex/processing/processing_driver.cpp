@@ -66,15 +66,10 @@ void Store(std::int32_t& word, std::int32_t value)
     std::atomic_ref<std::int32_t>(word).store(value);
 }
 
-void Dump(const ProcessingRun& run, const std::string& name, const std::int16_t* buffer)
-{
-    if (run.settings.saveTempImgProcess == 0) return;
-    const std::string path = platform::Format("%s$i%s.raw", run.dumpDir.c_str(), name.c_str());
-    WriteRawFrame(Lib().log, path, buffer,
-                  static_cast<std::size_t>(run.job.width) * static_cast<std::size_t>(run.job.height) *
-                      sizeof(std::int16_t),
-                  false);
-}
+}  // namespace
+
+const ProcessingJobKind kStandardJob = {kProcessingSlot, kProcessingCloseTimeoutMs, "IP closed",
+                                        "WRN: IP closed by timeout", &RunProcessing};
 
 StageContext MakeContext(ProcessingRun& run)
 {
@@ -92,14 +87,22 @@ StageContext MakeContext(ProcessingRun& run)
     return ctx;
 }
 
+void Dump(const ProcessingRun& run, const std::string& name, const std::int16_t* buffer)
+{
+    if (run.settings.saveTempImgProcess == 0) return;
+    const std::string path = platform::Format("%s$i%s.raw", run.dumpDir.c_str(), name.c_str());
+    WriteRawFrame(Lib().log, path, buffer,
+                  static_cast<std::size_t>(run.job.width) * static_cast<std::size_t>(run.job.height) *
+                      sizeof(std::int16_t),
+                  false);
+}
+
 void FillImageOutline(ProcessingRun& run, int value)
 {
     if (run.imageMask.empty()) return;
     FillOutlineImage(run.job.image, run.imageMask.data(), run.job.width, run.job.height, value,
                      run.settings.numParallelThreads);
 }
-
-}  // namespace
 
 void DispatchProcessingReport(ProcessingJob* job)
 {
@@ -111,7 +114,7 @@ void DispatchProcessingReport(ProcessingJob* job)
 void IpReport(ProcessingRun& run, int kind, int code, const std::string& text)
 {
     if (run.closed) return;
-    SlotReport slot(Lib().lockSlots, kProcessingSlot);
+    SlotReport slot(Lib().lockSlots, run.kind->slot);
     if (slot.Dropped()) return;
     std::lock_guard<std::recursive_mutex> lock(run.reportMutex);
     if (run.closed) return;
@@ -178,7 +181,7 @@ int RunProcessing(ProcessingRun& run)
 }
 
 std::shared_ptr<ProcessingRun> PrepareProcessing(std::int32_t flags, KX_Callback callback, void* window,
-                                                 std::int16_t* image, int mode)
+                                                 std::int16_t* image, int mode, bool readParams)
 {
     Library& lib = Lib();
     auto run = std::make_shared<ProcessingRun>();
@@ -194,8 +197,10 @@ std::shared_ptr<ProcessingRun> PrepareProcessing(std::int32_t flags, KX_Callback
     job.image = image;
     job.callback = callback;
     job.window = window;
-    ReadModeParams(run->profile, mode, run->params);
-    run->caption = ModeCaption(run->profile, mode);
+    if (readParams) {
+        ReadModeParams(run->profile, mode, run->params);
+        run->caption = ModeCaption(run->profile, mode);
+    }
     if (run->settings.descramble == kOutlineDescramble)
         run->imageMask = CutOutlineMask(
             g, BuildOutlineMask(g.frameWidth, g.frameHeight, run->settings.rcCutOff, run->settings.rcCutOffR));
@@ -206,10 +211,10 @@ void LaunchProcessing(const std::shared_ptr<ProcessingRun>& run)
 {
     Library& lib = Lib();
     if (lib.processingReportHook != &DispatchProcessingReport) lib.processingReportHook = &DispatchProcessingReport;
-    lib.lockSlots.SetFree(kProcessingSlot);
+    lib.lockSlots.SetFree(run->kind->slot);
     Store(run->job.runningState, 1);
     try {
-        run->worker = std::make_unique<WorkerThread>([run] { return RunProcessing(*run); });
+        run->worker = std::make_unique<WorkerThread>([run] { return run->kind->worker(*run); });
     } catch (...) {
         Store(run->job.runningState, 0);
         throw;
@@ -233,13 +238,14 @@ void AbortProcessing(ProcessingRun& run)
 void CloseProcessing(ProcessingRun& run)
 {
     Library& lib = Lib();
-    lib.lockSlots.SetClosing(kProcessingSlot);
-    const bool timedOut = run.worker->Wait(kProcessingCloseTimeoutMs) == kWorkerTimedOut;
+    const ProcessingJobKind& kind = *run.kind;
+    lib.lockSlots.SetClosing(kind.slot);
+    const bool timedOut = run.worker->Wait(kind.closeTimeoutMs) == kWorkerTimedOut;
     if (timedOut) {
         Store(run.job.abortState, 1);
         Store(run.job.runningState, -1);
     }
-    const char* text = timedOut ? "WRN: IP closed by timeout" : "IP closed";
+    const char* text = timedOut ? kind.closedByTimeoutText : kind.closedText;
     run.closed = true;
     if (LockWithin(run.reportMutex, kProcessingCallbackGraceMs)) {
         Deliver(run, kIpPlain, kCodeClosed, text);
@@ -247,7 +253,7 @@ void CloseProcessing(ProcessingRun& run)
     } else {
         lib.log.Plain(text);
     }
-    lib.lockSlots.SetFree(kProcessingSlot);
+    lib.lockSlots.SetFree(kind.slot);
 }
 
 }  // namespace kordex

@@ -2,10 +2,9 @@
 //
 // The library keeps every running job in a table keyed by the record the
 // caller holds, so an abort or close with a pointer that is not (or no
-// longer) a job is ignored instead of touching unknown memory. Auxiliary
-// modes (300 and above) are not part of this build yet: such a job is refused
-// with an error line instead of running the wrong chain. No exception leaves
-// these functions.
+// longer) a job is ignored instead of touching unknown memory. Modes of 300
+// and above start an auxiliary job; a negative mode is refused with an error
+// line. No exception leaves these functions.
 #include <exception>
 #include <map>
 #include <memory>
@@ -14,6 +13,7 @@
 #include "frame/library.h"
 #include "kordex.h"
 #include "platform/text.h"
+#include "processing/auxiliary/auxiliary_driver.h"
 #include "processing/processing_driver.h"
 
 namespace {
@@ -63,14 +63,16 @@ KX_API ProcessingJob* KXIP_Process(int32_t flags, KX_Callback callback, void* wi
         return nullptr;
     }
     if (mode == 0) mode = lib.settings.ipDefaultModeNumber;
-    if (mode >= kordex::kFirstAuxiliaryMode || mode < 0) {
+    if (mode < 0) {
         lib.log.Error(platform::Format("Processing mode %d is not available in this library", mode), 0, false);
         lib.log.Flush();
         return nullptr;
     }
     std::shared_ptr<kordex::ProcessingRun> run;
     try {
-        run = kordex::PrepareProcessing(flags, callback, window, image, mode);
+        run = mode >= kordex::kFirstAuxiliaryMode
+                  ? kordex::auxiliary::PrepareAuxiliary(flags, callback, window, image, mode)
+                  : kordex::PrepareProcessing(flags, callback, window, image, mode);
         Remember(run);
         kordex::LaunchProcessing(run);
         return &run->job;

@@ -43,4 +43,15 @@ bool BuildSineTable(int lo, int hi, double a, double b, double p0, double p1, Si
     return true;
 }
 
+void RampDownTop(SineTable& table, double from)
+{
+    const std::int64_t n = static_cast<std::int64_t>(table.entries.size());
+    const std::int64_t o = static_cast<std::int64_t>(static_cast<double>(n) * from);
+    const std::int64_t c = n - o - 1;
+    if (o < 0 || c <= 0) return;
+    const double top = table.entries[static_cast<std::size_t>(o)];
+    for (std::int64_t j = 1; j <= c; ++j)
+        table.entries[static_cast<std::size_t>(o + j)] = (1.0 - static_cast<double>(j) / static_cast<double>(c)) * top;
+}
+
 }  // namespace kordex

@@ -1,5 +1,6 @@
 // The sine table: a weight over a range of levels shaped by part of a sine
-// period and normalised to 0..1, used by the intraoral intrinsic sharpening.
+// period and normalised to 0..1, used by the intraoral intrinsic sharpening
+// and the adaptive unsharp mask of the internal auxiliary chain.
 #pragma once
 
 #include <vector>
@@ -18,5 +19,9 @@ struct SineTable {
 // normalised by their minimum and maximum (a flat sine gives 0), and the ends
 // repeat entries s and e. Returns false (table empty) for fewer than 10 levels.
 bool BuildSineTable(int lo, int hi, double a, double b, double p0, double p1, SineTable& table);
+
+// Lets the top of the table fall linearly to 0: with o = trunc(n * from) and
+// c = n - o - 1, entry o + j becomes (1 - j / c) * entry o for j = 1..c.
+void RampDownTop(SineTable& table, double from);
 
 }  // namespace kordex

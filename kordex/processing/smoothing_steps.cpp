@@ -25,10 +25,6 @@ namespace {
 
 constexpr int kMaxTableRadius = 40;
 
-struct Offset {
-    int dx, dy;
-};
-
 void FailRun(const StageContext& ctx)
 {
     std::atomic_ref<std::int32_t>(*ctx.abortState).store(-1);
@@ -43,13 +39,9 @@ std::int64_t ControlledWeight(const StageContext& ctx, const SmoothingControl& c
 
 }  // namespace
 
-int DirectionalSmoothing(const StageContext& ctx, int rad, int tag, const SmoothingControl& control)
+std::array<std::vector<DiscOffset>, 8> DiscSectors(int rad)
 {
-    if (rad > kMaxTableRadius) {
-        FailRun(ctx);
-        return -1;
-    }
-    std::array<std::vector<Offset>, 8> sectors;
+    std::array<std::vector<DiscOffset>, 8> sectors;
     for (int y = -rad; y <= rad; ++y)
         for (int x = -rad; x <= rad; ++x) {
             if ((x == 0 && y == 0) || x * x + y * y > rad * rad) continue;
@@ -58,6 +50,16 @@ int DirectionalSmoothing(const StageContext& ctx, int rad, int tag, const Smooth
             s %= 8;
             sectors[static_cast<std::size_t>(s)].push_back({x, y});
         }
+    return sectors;
+}
+
+int DirectionalSmoothing(const StageContext& ctx, int rad, int tag, const SmoothingControl& control)
+{
+    if (rad > kMaxTableRadius) {
+        FailRun(ctx);
+        return -1;
+    }
+    const std::array<std::vector<DiscOffset>, 8> sectors = DiscSectors(rad);
     for (const auto& s : sectors)
         if (s.empty() || s.size() > kMaxSectorOffsets) {
             FailRun(ctx);
@@ -68,7 +70,7 @@ int DirectionalSmoothing(const StageContext& ctx, int rad, int tag, const Smooth
     const std::vector<std::int16_t> src(ctx.image, ctx.image + ctx.Pixels());
     std::array<std::vector<std::ptrdiff_t>, 8> deltas;
     for (int k = 0; k < 8; ++k)
-        for (const Offset& o : sectors[static_cast<std::size_t>(k)])
+        for (const DiscOffset& o : sectors[static_cast<std::size_t>(k)])
             deltas[static_cast<std::size_t>(k)].push_back(static_cast<std::ptrdiff_t>(o.dy) * w + o.dx);
     ForRows(ctx, rad, h - 1 - rad, [&](int y) {
         for (int x = rad; x < w - rad; ++x) {
@@ -194,14 +196,7 @@ int IntrinsicSharpening(const StageContext& ctx, int rad, const UsmStep& step)
         built = BuildSineTable(*bmin, *bmax, 0, 0, -0.7853975, 3.1415901, level);
     }
     if (!built) return -1;
-    {
-        const std::int64_t count = static_cast<std::int64_t>(level.entries.size());
-        const std::int64_t o = static_cast<std::int64_t>(static_cast<double>(count) * 0.85);
-        const std::int64_t c = count - o - 1;
-        const double top = level.entries[static_cast<std::size_t>(o)];
-        for (std::int64_t j = 0; j <= c && c > 0; ++j)
-            level.entries[static_cast<std::size_t>(o + j)] = (1.0 - static_cast<double>(j) / static_cast<double>(c)) * top;
-    }
+    RampDownTop(level, 0.85);
     // 4. Contour table: a falling half sine over the lower half of C's range.
     const auto [cmin, cmax] = std::minmax_element(contour.begin(), contour.end());
     SineTable cont;

@@ -4,7 +4,9 @@
 // and the intraoral intrinsic sharpening (Tag 2 and above).
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "processing/difference_control.h"
 #include "processing/stage_context.h"
@@ -16,6 +18,16 @@ namespace kordex {
 // abort state to -1 (so the stage reports message 302).
 inline constexpr int kMaxSectorOffsets = 127;
 inline constexpr int kMaxDiscOffsets = 1023;
+
+// An offset of a disc around a pixel.
+struct DiscOffset {
+    int dx, dy;
+};
+
+// The offsets (x, y) != (0, 0) with x^2 + y^2 <= rad^2, by sector of 45
+// degrees: sector trunc((atan2(y, x) + pi/8 + pi) / (pi/4)) mod 8, so
+// sectors t and t + 4 face each other across the pixel. In row order.
+std::array<std::vector<DiscOffset>, 8> DiscSectors(int rad);
 
 struct SmoothingControl {
     std::int64_t weight = 0;                // W' = W * 1024 / 100

@@ -1,6 +1,7 @@
 // Arbitrary text as a processing mode's section: ReadModeParams must give a
 // defined record, and the standard stages must run on it over a small image
-// without a crash, a hang or an out-of-bounds access.
+// without a crash, a hang or an out-of-bounds access; likewise the keys of
+// the internal auxiliary chain and the chain itself.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "platform/profile_file.h"
+#include "processing/auxiliary/internal_chain.h"
 #include "processing/final_contrast.h"
 #include "processing/grey_remap.h"
 #include "processing/unsharp_mask.h"
@@ -45,5 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ctx.settings = &settings;
     if (kordex::GreyRemap(ctx) >= 0 && abortState == 0 && kordex::UnsharpMask(ctx, 1, {}) >= 0 && abortState == 0)
         kordex::FinalContrast(ctx);
+
+    profile.SetSection("IP1");
+    kordex::auxiliary::AuxChainParams aux;
+    kordex::auxiliary::ReadAuxChainParams(profile, aux);
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::int16_t>((i * 131) % 4096);
+    abortState = 0;
+    kordex::auxiliary::RunInternalChain(ctx, aux, {});
     return 0;
 }

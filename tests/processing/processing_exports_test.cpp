@@ -193,10 +193,10 @@ TEST_F(ProcessingExportsTest, CloseGivesUpAHungWorkerAfterFourSecondsWithoutKill
     EXPECT_EQ(image_, before) << "the worker stopped before its first stage";
 }
 
-TEST_F(ProcessingExportsTest, AuxiliaryModesAndNullArgumentsAreRefused)
+TEST_F(ProcessingExportsTest, NegativeModesAndNullArgumentsAreRefused)
 {
     Load("");
-    EXPECT_EQ(process_(7, &OnReport, nullptr, image_.data(), 300), nullptr);
+    EXPECT_EQ(process_(7, &OnReport, nullptr, image_.data(), -1), nullptr);
     EXPECT_EQ(process_(7, &OnReport, nullptr, nullptr, 1), nullptr);
     EXPECT_EQ(abort_(nullptr), 0);
     close_(nullptr);

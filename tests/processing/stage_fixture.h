@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/profile_file.h"
 #include "processing/stage_context.h"
+#include "support/temp_dir.h"
 
 namespace test_support {
 
@@ -61,5 +63,14 @@ public:
     std::vector<std::string> dumps;
     std::map<std::string, std::vector<std::int16_t>> dumped;
 };
+
+// A settings file at path holding text, and its accessor on section.
+inline platform::ProfileFile ProfileOnSection(const std::string& path, const std::string& text, const char* section)
+{
+    WriteText(path, text);
+    platform::ProfileFile profile(path);
+    profile.SetSection(section);
+    return profile;
+}
 
 }  // namespace test_support

@@ -1,0 +1,121 @@
+// The auxiliary worker.
+//
+// It reads the mode's section through the job's own accessor, so selecting
+// the section touches no other thread's. Outline pixels (sensors with cut
+// corners) are filled smoothly before the processor runs, so that its filters
+// see no hard edge, and set to 0 after a success; after a failure they stay
+// filled. A processor that runs out of memory fails the job with message 331.
+#include "processing/auxiliary/auxiliary_driver.h"
+
+#include <atomic>
+#include <exception>
+#include <string>
+
+#include "calibration/image_folder.h"
+#include "calibration/outline_mask.h"
+#include "frame/frame_files.h"
+#include "frame/library.h"
+#include "platform/text.h"
+#include "processing/auxiliary/aux_messages.h"
+#include "processing/auxiliary/calpost_binding.h"
+#include "processing/auxiliary/internal_chain.h"
+#include "processing/auxiliary/toneforge_call.h"
+#include "processing/ip_params.h"
+#include "processing/stage_context.h"
+
+namespace kordex::auxiliary {
+namespace {
+
+void AuxDump(const ProcessingRun& run, const std::string& name, const std::int16_t* buffer)
+{
+    const std::string path = platform::Format("%s$io%s", run.dumpDir.c_str(), name.c_str());
+    WriteRawFrame(Lib().log, path, buffer,
+                  static_cast<std::size_t>(run.job.width) * static_cast<std::size_t>(run.job.height) *
+                      sizeof(std::int16_t),
+                  false);
+}
+
+// Runs the processor of the mode. Returns 1 done, 0 aborted, -1 failed
+// (with its text in *error, or none).
+int RunProcessor(ProcessingRun& run, const StageContext& ctx, const std::string& section, std::string* error)
+{
+    const int mode = run.job.mode;
+    const bool dumps = run.settings.saveTempImgProcess != 0;
+    if (mode < kFirstCalpostMode) {
+        AuxChainParams params;
+        ReadAuxChainParams(run.profile, params);
+        ChainOutput output;
+        output.statisticsPath = platform::Format("%s$io%s", run.dumpDir.c_str(), kStatisticsFile);
+        output.dumps = dumps;
+        return RunInternalChain(ctx, params, output);
+    }
+    if (mode < kFirstToneforgeMode) {
+        CalpostParams params;
+        ReadCalpostParams(run.profile, params);
+        return RunCalpost(ctx, params, LocateCalpost(Lib().libraryDir, run.homePath), error);
+    }
+    return RunToneforge(ctx, run.profile.Path(), section, run.settings.descramble == kOutlineDescramble);
+}
+
+}  // namespace
+
+const ProcessingJobKind kAuxiliaryJob = {kAuxiliarySlot, kAuxiliaryCloseTimeoutMs, "Aux IP closed",
+                                         "WRN: Aux IP closed by timeout", &RunAuxiliary};
+
+std::shared_ptr<ProcessingRun> PrepareAuxiliary(std::int32_t flags, KX_Callback callback, void* window,
+                                                std::int16_t* image, int mode)
+{
+    std::shared_ptr<ProcessingRun> run = PrepareProcessing(flags, callback, window, image, mode, false);
+    run->kind = &kAuxiliaryJob;
+    return run;
+}
+
+int RunAuxiliary(ProcessingRun& run)
+{
+    ProcessingJob& job = run.job;
+    std::atomic_ref<std::int32_t> abortState(job.abortState);
+    auto end = [&] {
+        std::atomic_ref<std::int32_t>(job.runningState).store(0);
+        return 0;
+    };
+    const bool dumps = run.settings.saveTempImgProcess != 0;
+    run.dumpDir = PrepareImageFolder(run.homePath, job.width, job.height, dumps);
+    FillImageOutline(run, -32767);
+
+    const std::string section = ModeSection(job.mode);
+    run.profile.SetSection(section);
+    run.caption = std::string(platform::Trim(run.profile.ReadString("Caption", "")));
+    MessageTable* messages = &Lib().messages;
+    if (run.caption.empty()) {
+        IpReport(run, kIpError, kIpCodeError, AuxMessage(messages, kMsgAuxMissing, section));
+        abortState.store(-1);
+        return end();
+    }
+    IpReport(run, kIpTimed, kIpCodeProgress, platform::Format("Aux IP [%s] started", section.c_str()));
+    IpReport(run, kIpPlain, kIpCodeLog, platform::Format("Mode name: %s", run.caption.c_str()));
+
+    StageContext ctx = MakeContext(run);
+    ctx.dump = nullptr;
+    if (dumps) ctx.dump = [&run](const std::string& name, const std::int16_t* buffer) { AuxDump(run, name, buffer); };
+
+    std::string error;
+    int result;
+    try {
+        result = RunProcessor(run, ctx, section, &error);
+    } catch (const std::exception&) {  // out of memory for an image
+        result = -1;
+        error.clear();
+    }
+    if (abortState.load() == 1) return end();  // aborted: the abort report was the last word
+    if (result > 0) {
+        FillImageOutline(run, 0);
+        job.progress = 255;
+        IpReport(run, kIpTimed, kIpCodeProgress, "Aux IP done");
+        return end();
+    }
+    abortState.store(-1);
+    IpReport(run, kIpError, kIpCodeError, error.empty() ? AuxMessage(messages, kMsgAuxFault) : error);
+    return end();
+}
+
+}  // namespace kordex::auxiliary
