@@ -57,7 +57,7 @@ typedef struct ViewDescriptor {
     int32_t modal;     /* nonzero: modal dialog, destroyed when it closes */
     int32_t width;     /* frame width for the file list; 0 or less: see below */
     int32_t height;    /* frame height */
-    char mask[256];    /* directory and wildcard, e.g. "/data/CAL/*.raw"; may be empty */
+    char mask[256];    /* directory and wildcard, for example "/data/CAL/" followed by "*.raw"; may be empty */
     char select[80];   /* file name to select first (prefix match, 79 characters used) */
     void* parent;      /* a QWidget* or null (no parent) */
     char reserved[8];  /* zero */
