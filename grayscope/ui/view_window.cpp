@@ -1035,7 +1035,11 @@ void ViewWindow::EnsureCache()
         cacheState_ = 0;
     }
     const auto palette = GreyPalette(top == kTopLevelWithMask);
-    QList<QRgb> colours(palette.begin(), palette.end());
+    QList<QRgb> colours;
+    colours.reserve(256);
+    for (std::uint32_t rgb : palette)
+        colours.push_back(qRgb(static_cast<int>(rgb >> 16) & 255, static_cast<int>(rgb >> 8) & 255,
+                               static_cast<int>(rgb) & 255));
     const int stride = PaddedRowBytes(image_.width);
     if (drawMode_ <= 1) {
         if (cacheState_ != 1) {

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -388,4 +389,77 @@ TEST_F(ViewTest, BadPixelNewsFromTheExports)
     GSC_SetBPM(nullptr);
     EXPECT_EQ(Lib().editor, nullptr);
     EXPECT_EQ(GSC_IsUnicode(), 0);
+}
+
+TEST_F(ViewTest, KeepsBlackAndKeepsWhiteShowAThinLineWhenScaledDown)
+{
+    // 1000 x 500 mid grey with one dark column (x = 501) and one bright row (y = 251).
+    constexpr int w = 1000, h = 500;
+    std::vector<std::uint16_t> v(static_cast<std::size_t>(w) * h, 2000);
+    for (int y = 0; y < h; ++y)
+        v[static_cast<std::size_t>(y) * w + 501] = 0;
+    for (int x = 0; x < w; ++x)
+        v[static_cast<std::size_t>(251) * w + x] = 4095;
+    TempDir big;
+    ASSERT_TRUE(big.Ok());
+    test_support::WriteText(big.File("line.raw"), std::string(reinterpret_cast<const char*>(v.data()), v.size() * 2));
+    ViewWindow* view = Open(w, h, big.Path() + "/*.raw");
+    ASSERT_FALSE(view->Image().Empty());
+    view->resize(600, 600);
+    Settle();
+    ASSERT_LT(view->Layout().destination.Width(), w / 2);
+    auto lineVisible = [&](bool column, QColor colour) {
+        view->Area()->repaint();
+        const QImage shot = view->Area()->grab().toImage();
+        const Rect& d = view->Layout().destination;
+        int px = 0, py = 0;
+        PixelToClient(view->Layout(), 501, 251, &px, &py);
+        for (int k = -1; k <= 1; ++k) {
+            const int x = column ? px + k : d.left + d.Width() / 4;
+            const int y = column ? d.top + d.Height() / 4 : py + k;
+            if (shot.pixelColor(x, y) == colour)
+                return true;
+        }
+        return false;
+    };
+    view->SetDrawMode(2);
+    EXPECT_TRUE(lineVisible(true, QColor(0, 0, 0)));
+    view->SetDrawMode(3);
+    EXPECT_TRUE(lineVisible(false, QColor(255, 255, 255)));
+}
+
+TEST_F(ViewTest, RegistryHoldsAHundredAndTwentyEightViews)
+{
+    std::vector<ViewWindow*> views;
+    for (int i = 0; i < kRegistryCapacity + 1; ++i) {
+        ViewDescriptor d{};
+        d.width = kW;
+        d.height = kH;
+        std::strncpy(d.mask, (dir_.Path() + "/*.txt").c_str(), sizeof d.mask - 1);
+        views.push_back(reinterpret_cast<ViewWindow*>(GSC_CreateView(&d)));
+    }
+    EXPECT_EQ(RegisteredViewCount(), kRegistryCapacity);
+    EXPECT_EQ(Lib().liveViews.size(), static_cast<std::size_t>(kRegistryCapacity + 1));
+    // The unregistered view works but gets no news.
+    EXPECT_EQ(GSC_ChangeBPMCut(-1, -1, -1, -1), kRegistryCapacity);
+    GSC_DestroyView(views.front());
+    EXPECT_EQ(RegisteredViewCount(), kRegistryCapacity - 1);
+}
+
+TEST_F(ViewTest, PreTranslateHandlesFunctionKeysOnlyWithRegisteredViews)
+{
+    QKeyEvent f3(QEvent::KeyPress, Qt::Key_F3, Qt::NoModifier);
+    EXPECT_EQ(GSC_PreTranslateMessage(&f3), 0);
+    ViewWindow* view = Open(kW, kH, dir_.Path() + "/*.raw");
+    view->activateWindow();
+    view->Area()->setFocus();
+    Settle();
+    if (QApplication::focusWidget() == nullptr)
+        GTEST_SKIP() << "no focus on this platform";
+    EXPECT_EQ(GSC_PreTranslateMessage(&f3), 1);
+    EXPECT_EQ(view->Marker().kind, MarkerKind::Row);
+    QKeyEvent a(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier);
+    EXPECT_EQ(GSC_PreTranslateMessage(&a), 0);
+    QKeyEvent f10(QEvent::KeyPress, Qt::Key_F10, Qt::NoModifier);
+    EXPECT_EQ(GSC_PreTranslateMessage(&f10), 0);
 }
