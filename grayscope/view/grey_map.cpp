@@ -3,6 +3,8 @@
 // the loop vectorises (convert, subtract, multiply, truncate, clamp).
 #include "grayscope/view/grey_map.h"
 
+#include "grayscope/view/row_bands.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -63,7 +65,10 @@ void MapGrey(const ViewerImage& image, int black, int white, int topLevel, std::
         out->assign(bytes, 0);
     if (image.Empty())
         return;
-    MapGreyRows(image, black, white, topLevel, 0, image.height - 1, out->data());
+    std::uint8_t* levels = out->data();
+    RunRowBands(image.height, BandCount(image.PixelCount()), [&](int first, int last) {
+        MapGreyRows(image, black, white, topLevel, first, last, levels);
+    });
 }
 
 std::array<std::uint32_t, 256> GreyPalette(bool maskColours)

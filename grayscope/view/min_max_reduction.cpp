@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "grayscope/view/grey_map.h"
+#include "grayscope/view/row_bands.h"
 
 namespace grayscope {
 
@@ -24,34 +25,35 @@ Span BlockOf(int i, int start, int sourceLength, int destLength)
 }
 
 template <bool Dark>
-void Reduce(const std::uint8_t* levels, int width, int height, const Rect& source, int dw, int dh,
-            std::uint8_t* out, std::uint8_t* scratch)
+void ReduceRows(const std::uint8_t* levels, int width, int height, const Rect& source, int dw, int dh,
+                std::uint8_t* out, std::uint8_t* scratch, int firstRow, int lastRow)
 {
     const int stride = PaddedRowBytes(width);
     const int outStride = PaddedRowBytes(dw);
-    const int sh = source.Height();
-    // Columns: each source row of the rectangle reduced to dw values.
-    for (int y = 0; y < sh; ++y) {
-        const std::uint8_t* src = levels + static_cast<std::size_t>(height - 1 - (source.top + y)) * stride;
-        std::uint8_t* dst = scratch + static_cast<std::size_t>(y) * dw;
-        for (int x = 0; x < dw; ++x) {
-            const Span b = BlockOf(x, source.left, source.Width(), dw);
-            std::uint8_t v = src[b.first];
-            for (int i = b.first + 1; i < b.end; ++i)
-                v = Dark ? std::min(v, src[i]) : std::max(v, src[i]);
-            dst[x] = v;
+    const int sw = source.Width();
+    for (int y = firstRow; y <= lastRow; ++y) {
+        // Rows first: the block's source rows combined element by element over
+        // the rectangle's width (this loop vectorises) ...
+        const Span rows = BlockOf(y, source.top, source.Height(), dh);
+        std::uint8_t* __restrict line = scratch + static_cast<std::size_t>(y) * sw;
+        auto sourceRow = [&](int r) {
+            return levels + static_cast<std::size_t>(height - 1 - r) * stride + source.left;
+        };
+        const std::uint8_t* first = sourceRow(rows.first);
+        std::copy(first, first + sw, line);
+        for (int r = rows.first + 1; r < rows.end; ++r) {
+            const std::uint8_t* __restrict src = sourceRow(r);
+            for (int x = 0; x < sw; ++x)
+                line[x] = Dark ? std::min(line[x], src[x]) : std::max(line[x], src[x]);
         }
-    }
-    // Rows: whole scratch rows combined element by element (vectorises).
-    for (int y = 0; y < dh; ++y) {
-        const Span b = BlockOf(y, 0, sh, dh);
-        std::uint8_t* __restrict dst = out + static_cast<std::size_t>(y) * outStride;
-        const std::uint8_t* first = scratch + static_cast<std::size_t>(b.first) * dw;
-        std::copy(first, first + dw, dst);
-        for (int r = b.first + 1; r < b.end; ++r) {
-            const std::uint8_t* __restrict row = scratch + static_cast<std::size_t>(r) * dw;
-            for (int x = 0; x < dw; ++x)
-                dst[x] = Dark ? std::min(dst[x], row[x]) : std::max(dst[x], row[x]);
+        // ... then the columns of that one combined row.
+        std::uint8_t* dst = out + static_cast<std::size_t>(y) * outStride;
+        for (int x = 0; x < dw; ++x) {
+            const Span cols = BlockOf(x, 0, sw, dw);
+            std::uint8_t v = line[cols.first];
+            for (int i = cols.first + 1; i < cols.end; ++i)
+                v = Dark ? std::min(v, line[i]) : std::max(v, line[i]);
+            dst[x] = v;
         }
     }
 }
@@ -65,13 +67,18 @@ void ReduceMinMax(const std::uint8_t* levels, int width, int height, const Rect&
     if (dw <= 0 || dh <= 0 || source.Width() <= 0 || source.Height() <= 0 || source.left < 0 || source.top < 0 ||
         source.right > width || source.bottom > height)
         return;
-    const std::size_t need = static_cast<std::size_t>(source.Height()) * dw;
+    const std::size_t need = static_cast<std::size_t>(dh) * source.Width();
     if (scratch->size() < need)
         scratch->resize(need);
-    if (mode == Reduction::KeepDark)
-        Reduce<true>(levels, width, height, source, dw, dh, out->data(), scratch->data());
-    else
-        Reduce<false>(levels, width, height, source, dw, dh, out->data(), scratch->data());
+    std::uint8_t* dst = out->data();
+    std::uint8_t* tmp = scratch->data();
+    const long long work = static_cast<long long>(source.Width()) * source.Height();
+    RunRowBands(dh, BandCount(work), [&](int first, int last) {
+        if (mode == Reduction::KeepDark)
+            ReduceRows<true>(levels, width, height, source, dw, dh, dst, tmp, first, last);
+        else
+            ReduceRows<false>(levels, width, height, source, dw, dh, dst, tmp, first, last);
+    });
 }
 
 }  // namespace grayscope

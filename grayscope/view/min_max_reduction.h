@@ -7,8 +7,9 @@
 // black" takes the smallest level of the block, "keeps white" the largest, so
 // a one-pixel dark (or bright) line survives any reduction. When the image is
 // enlarged, each block is a single source pixel (nearest neighbour). The
-// reduction runs separably: columns of each source row into a scratch buffer,
-// then rows. Palette entries are ordered by brightness for the grey levels;
+// reduction runs separably, rows first (a vectorised element-wise min or max
+// of whole source rows into one scratch row per destination row), then the
+// columns of that row; destination rows run in row bands. Palette entries are ordered by brightness for the grey levels;
 // the mask colours 254/255 sit above them, so "keeps white" also keeps mask
 // pixels visible.
 #pragma once
