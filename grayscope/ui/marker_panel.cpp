@@ -73,7 +73,7 @@ void MarkerPanel::Arrange(bool resetIndices)
     else if (shape.kind == MarkerKind::Surround)
         size = QSize(kTemplateWidth * 3 / 2, kTemplateHeight + 20);
     else
-        size = QSize(kTemplateWidth * 525 / 1000 + 20, kTemplateHeight / 2);
+        size = QSize(kTemplateWidth * 525 / 1000 + 40, kTemplateHeight / 2 + 14);
     resize(size);
     for (QSpinBox* s : {minEdit_, maxEdit_, firstEdit_, lastEdit_})
         s->setVisible(chart);
@@ -97,9 +97,12 @@ void MarkerPanel::Arrange(bool resetIndices)
             lastEdit_->move(80, height() - 28);
         }
     }
-    if (!placed_ || chart) {
+    if (!dragged_ || chart) {
         move(std::max(area->width() - width(), 0), 0);
-        placed_ = true;
+    } else {
+        // A panel the user dragged stays where it is, as far as it fits.
+        move(std::clamp(x(), 0, std::max(area->width() - width(), 0)),
+             std::clamp(y(), 0, std::max(area->height() - height(), 0)));
     }
     update();
 }
@@ -112,8 +115,10 @@ void MarkerPanel::mousePressEvent(QMouseEvent* e)
 
 void MarkerPanel::mouseMoveEvent(QMouseEvent* e)
 {
-    if (e->buttons() & Qt::LeftButton)
+    if (e->buttons() & Qt::LeftButton) {
         move(mapToParent(e->position().toPoint() - dragOffset_));
+        dragged_ = true;
+    }
 }
 
 void MarkerPanel::paintEvent(QPaintEvent* e)
@@ -130,10 +135,14 @@ void MarkerPanel::paintEvent(QPaintEvent* e)
     p.setPen(Qt::black);
     const MarkerStatistics s = ComputeMarkerStatistics(image, shape, x, y, First(), Last());
     const QString title = QString::fromStdString(MarkerTitle(image, shape, x, y, s.count));
-    p.drawText(6, kTextTop + 11, title + QString::asprintf("   row:%d  col:%d", x, y));
+    const QString header = QString::asprintf("row:%d  col:%d", x, y);
+    const bool oneLine = shape.kind == MarkerKind::Row || shape.kind == MarkerKind::Column || title.isEmpty();
+    p.drawText(6, kTextTop + 11, oneLine ? (title.isEmpty() ? header : title + "   " + header) : title);
     if (image.Empty())
         return;
     const auto lines = StatisticsLines(image, shape, s);
+    if (!oneLine)
+        p.drawText(6, kTextTop + 11 + kLine, header);
     if (shape.kind == MarkerKind::Surround) {
         PaintTable(p, QRect(6, kTextTop + 18, width() - 12, height() - kTextTop - 22));
         return;
@@ -155,6 +164,7 @@ void MarkerPanel::paintEvent(QPaintEvent* e)
         PaintChart(p, QRect(0, ty, width(), height() - ty - 60));
         return;
     }
+    ty += kLine;
     for (const auto& l : lines) {
         p.drawText(6, ty, QString::fromStdString(l));
         ty += kLine;

@@ -41,7 +41,7 @@ private:
     QSpinBox* firstEdit_;
     QSpinBox* lastEdit_;
     QPoint dragOffset_;
-    bool placed_ = false;
+    bool dragged_ = false;  // a panel the user moved keeps its place
 };
 
 }  // namespace grayscope

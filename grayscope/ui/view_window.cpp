@@ -218,6 +218,7 @@ void ViewWindow::BuildControls()
     grid->addWidget(hScroll_, 1, 0);
     grid->addLayout(right, 0, 2, 2, 1);
     grid->setColumnStretch(0, 1);
+    grid->setRowStretch(0, 1);
 
     connect(fileList_, &QListWidget::currentRowChanged, this, &ViewWindow::LoadSelected);
     connect(maskCombo_, &QComboBox::textActivated, this, [this](const QString&) { pendingRefill_ = true; });
@@ -671,7 +672,7 @@ void ViewWindow::RecomputeLayout()
     const Rect area{0, 0, area_->width(), area_->height()};
     layout_ = ComputeLayout(image_.width, image_.height, area, zoom_, layout_.source);
     UpdateScrollBars();
-    if (panel_ != nullptr && (Marker().kind == MarkerKind::Row || Marker().kind == MarkerKind::Column))
+    if (panel_ != nullptr)
         panel_->Arrange(false);
 }
 

@@ -2,6 +2,8 @@
 // mapping, histogram resampling and tick steps.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "grayscope/view/grey_map.h"
 #include "grayscope/view/histogram_plot.h"
 #include "grayscope/view/min_max_reduction.h"
@@ -137,6 +139,31 @@ TEST(DrawModes, MinMaxReductionKeepsAThinLine)
     EXPECT_EQ(out[0], 128);
     EXPECT_EQ(out[2], 10);
     EXPECT_EQ(out[2 * 4 + 0], 250);
+}
+
+TEST(DrawModes, BandedReductionMatchesTheBlockRule)
+{
+    // Large enough to run in several row bands.
+    const ViewerImage image = MakeImage(900, 700, [](int x, int y) { return (x * 7 + y * 13) % 251; });
+    std::vector<std::uint8_t> levels;
+    MapGrey(image, 0, 255, 255, &levels);
+    std::vector<std::uint8_t> out, scratch;
+    const Rect source{17, 9, 873, 690};
+    const int dw = 301, dh = 199;
+    ReduceMinMax(levels.data(), 900, 700, source, dw, dh, Reduction::KeepBright, &out, &scratch);
+    const int outStride = PaddedRowBytes(dw);
+    for (int y = 0; y < dh; y += 7)
+        for (int x = 0; x < dw; x += 5) {
+            const int x0 = source.left + x * source.Width() / dw;
+            const int x1 = std::max(source.left + (x + 1) * source.Width() / dw, x0 + 1);
+            const int y0 = source.top + y * source.Height() / dh;
+            const int y1 = std::max(source.top + (y + 1) * source.Height() / dh, y0 + 1);
+            int expected = 0;
+            for (int j = y0; j < y1; ++j)
+                for (int i = x0; i < x1; ++i)
+                    expected = std::max(expected, image.At(i, j));
+            ASSERT_EQ(out[y * outStride + x], expected) << x << "," << y;
+        }
 }
 
 TEST(Zoom, ClampsTypedValues)
