@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -649,6 +650,11 @@ void ViewWindow::resizeEvent(QResizeEvent* e)
 {
     QDialog::resizeEvent(e);
     pendingLayout_ = true;
+}
+
+void ViewWindow::contextMenuEvent(QContextMenuEvent* e)
+{
+    ShowContextMenu(e->globalPos());
 }
 
 // ---- zoom, layout, scrolling ----------------------------------------------

@@ -463,3 +463,23 @@ TEST_F(ViewTest, PreTranslateHandlesFunctionKeysOnlyWithRegisteredViews)
     QKeyEvent f10(QEvent::KeyPress, Qt::Key_F10, Qt::NoModifier);
     EXPECT_EQ(GSC_PreTranslateMessage(&f10), 0);
 }
+
+TEST_F(ViewTest, AFileThatCannotBeOpenedIsReportedOncePerLibrary)
+{
+    Lib().openErrorShown = false;
+    WriteFrame(dir_.File("c.raw"), kW, kH, 0);
+    ViewWindow* view = Open(kW, kH, dir_.Path() + "/*.raw");
+    ASSERT_EQ(view->FileList()->count(), 3);
+    // The files go after the list was filled.
+    platform::RemoveFile(dir_.File("b.raw"));
+    platform::RemoveFile(dir_.File("c.raw"));
+    view->FileList()->setCurrentRow(1);
+    EXPECT_TRUE(view->Image().Empty());
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0], "ERR: can't open\n\"" + dir_.File("b.raw") + "\" (code 2)\nNo such file or directory");
+    view->FileList()->setCurrentRow(2);
+    EXPECT_EQ(boxes_.size(), 1u);
+    // The view stays usable.
+    view->FileList()->setCurrentRow(0);
+    EXPECT_FALSE(view->Image().Empty());
+}
