@@ -18,36 +18,37 @@ std::string ErrorBoxText(const std::string& text, int code)
     return head + "\n" + platform::SystemErrorText(code);
 }
 
-void ShowError(QWidget* parent, const std::string& text, int code)
+namespace {
+
+platform::BoxAnswer Show(QWidget* parent, const std::string& text, platform::BoxIcon icon,
+                         platform::BoxButtons buttons, platform::BoxAnswer defaultAnswer)
 {
     platform::MessageBoxRequest r;
     r.title = kBoxTitle;
-    r.text = ErrorBoxText(text, code);
-    r.icon = platform::BoxIcon::Error;
+    r.text = text;
+    r.icon = icon;
+    r.buttons = buttons;
+    r.defaultAnswer = defaultAnswer;
     r.parent = parent;
-    platform::ShowMessageBox(r);
+    return platform::ShowMessageBox(r);
+}
+
+}  // namespace
+
+void ShowError(QWidget* parent, const std::string& text, int code)
+{
+    Show(parent, ErrorBoxText(text, code), platform::BoxIcon::Error, platform::BoxButtons::Ok, platform::BoxAnswer::Ok);
 }
 
 void ShowInformation(QWidget* parent, const std::string& text)
 {
-    platform::MessageBoxRequest r;
-    r.title = kBoxTitle;
-    r.text = text;
-    r.icon = platform::BoxIcon::Information;
-    r.parent = parent;
-    platform::ShowMessageBox(r);
+    Show(parent, text, platform::BoxIcon::Information, platform::BoxButtons::Ok, platform::BoxAnswer::Ok);
 }
 
 bool AskYesNo(QWidget* parent, const std::string& text)
 {
-    platform::MessageBoxRequest r;
-    r.title = kBoxTitle;
-    r.text = text;
-    r.icon = platform::BoxIcon::Question;
-    r.buttons = platform::BoxButtons::YesNo;
-    r.defaultAnswer = platform::BoxAnswer::No;
-    r.parent = parent;
-    return platform::ShowMessageBox(r) == platform::BoxAnswer::Yes;
+    return Show(parent, text, platform::BoxIcon::Question, platform::BoxButtons::YesNo, platform::BoxAnswer::No) ==
+           platform::BoxAnswer::Yes;
 }
 
 void InstallQtMessageBoxes()

@@ -287,24 +287,22 @@ void ViewWindow::BuildControls()
         settings_.pixelWhite = v;
         area_->update();
     });
-    connect(truncBlackEdit_, &QSpinBox::valueChanged, this, [this](int v) {
-        if (starting_)
-            return;
-        settings_.truncBlack = v;
-        if (settings_.truncOn) {
-            blackEdit_->setValue(TruncatedPoint(image_.Empty() ? nullptr : &image_, v, Side::Black));
-            area_->update();
-        }
-    });
-    connect(truncWhiteEdit_, &QSpinBox::valueChanged, this, [this](int v) {
-        if (starting_)
-            return;
-        settings_.truncWhite = v;
-        if (settings_.truncOn) {
-            whiteEdit_->setValue(TruncatedPoint(image_.Empty() ? nullptr : &image_, v, Side::White));
-            area_->update();
-        }
-    });
+    // Editing a truncation value stores it and, with the switch on, recomputes that side at once.
+    auto truncationEdited = [this](Side side, int* stored, QSpinBox* point) {
+        return [this, side, stored, point](int v) {
+            if (starting_)
+                return;
+            *stored = v;
+            if (settings_.truncOn) {
+                point->setValue(TruncatedPoint(image_.Empty() ? nullptr : &image_, v, side));
+                area_->update();
+            }
+        };
+    };
+    connect(truncBlackEdit_, &QSpinBox::valueChanged, this,
+            truncationEdited(Side::Black, &settings_.truncBlack, blackEdit_));
+    connect(truncWhiteEdit_, &QSpinBox::valueChanged, this,
+            truncationEdited(Side::White, &settings_.truncWhite, whiteEdit_));
     for (QSpinBox* s : {histMinEdit_, histMaxEdit_, histScaleEdit_})
         connect(s, &QSpinBox::valueChanged, this, [this] {
             if (starting_)

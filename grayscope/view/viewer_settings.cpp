@@ -40,23 +40,63 @@ void WriteLibraryFlags(const std::string& path, const LibraryFlags& flags)
     f.WriteInt("FrameCutEdge", flags.frameEdges ? 1 : 0);
 }
 
+namespace {
+
+// The integer keys of the view settings: section, key, member, default.
+struct ViewInt {
+    const char* section;
+    const char* key;
+    int ViewSettings::*member;
+    int defaultValue;
+};
+
+constexpr ViewInt kViewInts[] = {
+    {kSectionView, "WndLeft", &ViewSettings::wndLeft, -1},
+    {kSectionView, "WndTop", &ViewSettings::wndTop, -1},
+    {kSectionView, "WndRight", &ViewSettings::wndRight, -1},
+    {kSectionView, "WndBottom", &ViewSettings::wndBottom, -1},
+    {kSectionView, "StretchMode", &ViewSettings::stretchMode, 0},
+    {kSectionView, "LastZoom", &ViewSettings::zoom, 1},
+    {kSectionHistory, "LVW", &ViewSettings::lastWidth, 512},
+    {kSectionHistory, "LVH", &ViewSettings::lastHeight, 512},
+    {kSectionGrayMap, "PixelWhite", &ViewSettings::pixelWhite, 4095},
+    {kSectionGrayMap, "PixelBlack", &ViewSettings::pixelBlack, 0},
+    {kSectionGrayMap, "THistPixelWhite", &ViewSettings::truncWhite, 0},
+    {kSectionGrayMap, "THistPixelBlack", &ViewSettings::truncBlack, 0},
+    {kSectionGrayMap, "HistMin", &ViewSettings::histMin, 0},
+    {kSectionGrayMap, "HistMax", &ViewSettings::histMax, 4095},
+    {kSectionGrayMap, "HistScale", &ViewSettings::histScale, 500},
+    {kSectionProfile, "Min", &ViewSettings::profileMin, 0},
+    {kSectionProfile, "Max", &ViewSettings::profileMax, 4095},
+};
+
+struct EditorInt {
+    const char* key;
+    int BpmEditorSettings::*member;
+};
+
+constexpr EditorInt kEditorInts[] = {
+    {"ByCol", &BpmEditorSettings::byCol}, {"Bad", &BpmEditorSettings::bad}, {"LnNum", &BpmEditorSettings::line},
+    {"From", &BpmEditorSettings::from},   {"To", &BpmEditorSettings::to},
+};
+
+}  // namespace
+
 ViewSettings ReadViewSettings(const std::string& path)
 {
     platform::ProfileFile f(path);
     ViewSettings s;
-    f.SetSection(kSectionView);
-    s.wndLeft = f.ReadInt("WndLeft", -1);
-    s.wndTop = f.ReadInt("WndTop", -1);
-    s.wndRight = f.ReadInt("WndRight", -1);
-    s.wndBottom = f.ReadInt("WndBottom", -1);
-    s.stretchMode = f.ReadInt("StretchMode", 0);
+    for (const ViewInt& k : kViewInts) {
+        f.SetSection(k.section);
+        s.*k.member = f.ReadInt(k.key, k.defaultValue);
+    }
     if (s.stretchMode < 0 || s.stretchMode > 3)
         s.stretchMode = 0;
+    f.SetSection(kSectionView);
     s.markerMode = f.ReadString("LastMarkerMode", "");
-    s.zoom = f.ReadInt("LastZoom", 1);
+    f.SetSection(kSectionGrayMap);
+    s.truncOn = f.ReadInt("THistEn", 0) != 0;
     f.SetSection(kSectionHistory);
-    s.lastWidth = f.ReadInt("LVW", 512);
-    s.lastHeight = f.ReadInt("LVH", 512);
     const int n = f.ReadInt("N", 0);
     for (int i = 0; i < n && i < 1000; ++i) {
         const std::string entry = f.ReadString(std::to_string(i), "");
@@ -66,50 +106,24 @@ ViewSettings ReadViewSettings(const std::string& path)
     }
     if (n == 0)
         s.history.push_back(kDefaultHistoryEntry);
-    f.SetSection(kSectionGrayMap);
-    s.pixelWhite = f.ReadInt("PixelWhite", 4095);
-    s.pixelBlack = f.ReadInt("PixelBlack", 0);
-    s.truncWhite = f.ReadInt("THistPixelWhite", 0);
-    s.truncBlack = f.ReadInt("THistPixelBlack", 0);
-    s.truncOn = f.ReadInt("THistEn", 0) != 0;
-    s.histMin = f.ReadInt("HistMin", 0);
-    s.histMax = f.ReadInt("HistMax", 4095);
-    s.histScale = f.ReadInt("HistScale", 500);
-    f.SetSection(kSectionProfile);
-    s.profileMin = f.ReadInt("Min", 0);
-    s.profileMax = f.ReadInt("Max", 4095);
     return s;
 }
 
 void WriteViewSettings(const std::string& path, const ViewSettings& s)
 {
     platform::ProfileFile f(path);
+    for (const ViewInt& k : kViewInts) {
+        f.SetSection(k.section);
+        f.WriteInt(k.key, s.*k.member);
+    }
     f.SetSection(kSectionView);
-    f.WriteInt("WndLeft", s.wndLeft);
-    f.WriteInt("WndTop", s.wndTop);
-    f.WriteInt("WndRight", s.wndRight);
-    f.WriteInt("WndBottom", s.wndBottom);
-    f.WriteInt("StretchMode", s.stretchMode);
     f.WriteString("LastMarkerMode", platform::Truncated(s.markerMode, 31));
-    f.WriteInt("LastZoom", s.zoom);
+    f.SetSection(kSectionGrayMap);
+    f.WriteInt("THistEn", s.truncOn ? 1 : 0);
     f.SetSection(kSectionHistory);
-    f.WriteInt("LVW", s.lastWidth);
-    f.WriteInt("LVH", s.lastHeight);
     f.WriteInt("N", static_cast<int>(s.history.size()));
     for (std::size_t i = 0; i < s.history.size(); ++i)
         f.WriteString(std::to_string(i), s.history[i]);
-    f.SetSection(kSectionGrayMap);
-    f.WriteInt("PixelWhite", s.pixelWhite);
-    f.WriteInt("PixelBlack", s.pixelBlack);
-    f.WriteInt("THistPixelWhite", s.truncWhite);
-    f.WriteInt("THistPixelBlack", s.truncBlack);
-    f.WriteInt("THistEn", s.truncOn ? 1 : 0);
-    f.WriteInt("HistMin", s.histMin);
-    f.WriteInt("HistMax", s.histMax);
-    f.WriteInt("HistScale", s.histScale);
-    f.SetSection(kSectionProfile);
-    f.WriteInt("Min", s.profileMin);
-    f.WriteInt("Max", s.profileMax);
 }
 
 BpmEditorSettings ReadBpmEditorSettings(const std::string& path)
@@ -117,11 +131,10 @@ BpmEditorSettings ReadBpmEditorSettings(const std::string& path)
     platform::ProfileFile f(path);
     f.SetSection(kSectionBpm);
     BpmEditorSettings s;
-    s.byCol = f.ReadInt("ByCol", 0) != 0 ? 1 : 0;
-    s.bad = f.ReadInt("Bad", 0) != 0 ? 1 : 0;
-    s.line = f.ReadInt("LnNum", 0);
-    s.from = f.ReadInt("From", 0);
-    s.to = f.ReadInt("To", 0);
+    for (const EditorInt& k : kEditorInts)
+        s.*k.member = f.ReadInt(k.key, 0);
+    s.byCol = s.byCol != 0 ? 1 : 0;
+    s.bad = s.bad != 0 ? 1 : 0;
     return s;
 }
 
@@ -129,11 +142,8 @@ void WriteBpmEditorSettings(const std::string& path, const BpmEditorSettings& s)
 {
     platform::ProfileFile f(path);
     f.SetSection(kSectionBpm);
-    f.WriteInt("ByCol", s.byCol);
-    f.WriteInt("Bad", s.bad);
-    f.WriteInt("LnNum", s.line);
-    f.WriteInt("From", s.from);
-    f.WriteInt("To", s.to);
+    for (const EditorInt& k : kEditorInts)
+        f.WriteInt(k.key, s.*k.member);
 }
 
 bool PlausibleWindowRect(int left, int top, int right, int bottom, int screenWidth, int screenHeight)
