@@ -80,8 +80,10 @@ MarkerShape DecodeMarker(std::int32_t code)
     case 2: s.kind = MarkerKind::Column; break;
     case 3: s.kind = MarkerKind::Surround; break;
     default:
+        // Radii beyond the largest rectangle half-size cover any image anyway;
+        // the limit keeps marker arithmetic inside the int range.
         s.kind = MarkerKind::Circle;
-        s.radius = code;
+        s.radius = std::min(code, kMaxMarkerHalfSize);
         break;
     }
     return s;

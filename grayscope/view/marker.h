@@ -19,6 +19,9 @@
 
 namespace grayscope {
 
+// The largest rectangle half-size (15 bits) and circle radius.
+inline constexpr int kMaxMarkerHalfSize = 0x7FFF;
+
 enum class MarkerKind { None, Row, Column, Surround, Circle, Rectangle };
 
 struct MarkerShape {

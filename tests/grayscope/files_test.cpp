@@ -45,7 +45,7 @@ TEST(MarkerText, Encoding)
         {"0x0", MarkerKind::None, 0, 0, 0},     {"10/20", MarkerKind::Rectangle, 10, 20, 0},
         {"10X20", MarkerKind::Rectangle, 10, 20, 0}, {"50", MarkerKind::Circle, 0, 0, 50},
         {"junk", MarkerKind::None, 0, 0, 0},    {"-4x3", MarkerKind::Rectangle, 0, 3, 0},
-        {"-7", MarkerKind::None, 0, 0, 0},
+        {"-7", MarkerKind::None, 0, 0, 0},     {"99999999999", MarkerKind::Circle, 0, 0, 0x7FFF},
     };
     for (const Case& c : cases) {
         const MarkerShape s = DecodeMarker(EncodeMarkerText(c.text));
