@@ -9,6 +9,13 @@
  * thread of its QApplication). When no QApplication exists yet, the first
  * view creates one in the calling thread. Nothing throws out of an export.
  *
+ * Draw modes of a view (context menu): "Halftone" scales smoothly, "Fast"
+ * drops rows and columns; "keeps Black" and "keeps White" give every screen
+ * pixel the smallest or largest 8-bit level of the block of image pixels it
+ * covers (the viewer computes this min/max reduction itself, rows first, then
+ * columns), so a one-pixel dark or bright line stays visible when the image
+ * is scaled down.
+ *
  * Settings: the viewer keeps its own INI file beside the host program (the
  * program's path with the file name lower-cased and its extension replaced by
  * ".ini"; for a program called "rundll32" the library's own path is used).

@@ -11,23 +11,12 @@
 
 #include "grayscope/ui/error_box.h"
 #include "grayscope/ui/library_state.h"
+#include "grayscope/ui/reversible_spin.h"
 #include "grayscope/ui/view_window.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
 namespace grayscope {
-
-// A spin box whose arrows can run the other way, so that the line and index
-// spins follow the screen direction (rows count downwards on screen).
-class ReversibleSpin : public QSpinBox {
-public:
-    using QSpinBox::QSpinBox;
-    void SetReversed(bool reversed) { reversed_ = reversed; }
-    void stepBy(int steps) override { QSpinBox::stepBy(reversed_ ? -steps : steps); }
-
-private:
-    bool reversed_ = false;
-};
 
 // ---- BpmEditor ---------------------------------------------------------------
 

@@ -36,6 +36,7 @@
 #include "grayscope/ui/image_area.h"
 #include "grayscope/ui/library_state.h"
 #include "grayscope/ui/marker_panel.h"
+#include "grayscope/ui/reversible_spin.h"
 #include "grayscope/view/bmp_export.h"
 #include "grayscope/view/frame_load.h"
 #include "grayscope/view/grey_map.h"
@@ -161,8 +162,11 @@ void ViewWindow::BuildControls()
     bpmButton_ = MakeButton(this, "BP&M", "Bad Pixels Mask editor");
     bpmButton_->hide();
     markerXEdit_ = MakeSpin(this, 0, 0, "Marker X");
-    markerYEdit_ = MakeSpin(this, 0, 0, "Marker Y");
-    markerYEdit_->setWrapping(false);
+    // The vertical spin runs upwards on screen: its up arrow lowers the row.
+    auto* markerY = new ReversibleSpin(this);
+    markerY->setToolTip("Marker Y");
+    markerY->SetReversed(true);
+    markerYEdit_ = markerY;
     zoomEdit_ = MakeSpin(this, -9999, 9999, "Zoom");
     markerCombo_ = new QComboBox(this);
     markerCombo_->setEditable(true);
@@ -257,6 +261,7 @@ void ViewWindow::BuildControls()
         const bool chosen = code != markerCode_;
         markerCode_ = code;
         if (code == 0) {
+            StoreSettings();
             delete panel_;
             panel_ = nullptr;
         } else if (!starting_) {
