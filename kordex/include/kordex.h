@@ -338,6 +338,72 @@ KX_API int32_t KXIP_Abort(ProcessingJob* job);
  * Must not be called from the job's own callback. */
 KX_API void KXIP_Close(ProcessingJob* job);
 
+/* ------------------------------------------------------------------------
+ * Get-image sequence
+ *
+ * The one-call radiograph: store the three stages, then call KX_GetImage,
+ * KX_GetImageSP or KX_GetImageA. The library shows a modal window that runs
+ * acquisition -> calibration -> processing on the caller's buffers (a stage
+ * whose buffer is NULL is skipped; a failed stage ends the sequence), shows
+ * progress and lets the user cancel. It returns 1 when every stage succeeded,
+ * 2 when one failed or the user cancelled. After a failure that was not a
+ * cancel, the first error text is shown in an error box titled "IntraOral
+ * Detector" (owned by the parent window when one is given).
+ *
+ * Buffers stay the caller's: they must stay valid until the get-image call
+ * returns. The stored stages stay in the library until changed (they are
+ * copied when a window starts). Callbacks run on the activities' worker
+ * threads (the acquisition's also in the calling thread while it connects),
+ * exactly as with KXACQ_Connect, KXC_Process and KXIP_Process; the window
+ * sees every report first.
+ *
+ * Windows: parent is a QWidget* or NULL. The window runs in the calling
+ * thread. A host with a QApplication must call from that application's
+ * thread; a host without one gets a QApplication created for the call (the
+ * offscreen platform when neither DISPLAY nor WAYLAND_DISPLAY is set). Only
+ * one get-image window runs at a time: a second call while one runs returns
+ * 2 at once with an error log line.
+ * ------------------------------------------------------------------------ */
+
+/* Stores the acquisition stage: flags as for KXACQ_Connect (bit 0 bright
+ * frame; bit 1 or bit 2 set: the preview window locks Cancel once image data
+ * arrives), the FrameWidth x FrameHeight frame buffer (NULL skips the stage),
+ * a reserved value, the callback and its context. */
+KX_API void KX_Set_Acquisition(int32_t flags, int16_t* frame, int32_t reserved, KX_Callback callback, void* context);
+/* Stores the calibration stage: flags as for KXC_Process, the frame-sized
+ * image calibrated in place (NULL skips the stage; normally the acquisition's
+ * frame buffer), the cut-image buffer (cut width x cut height, see
+ * KXC_GetImageDim; NULL = no cut) that receives the calibrated image cut,
+ * turned and mirrored, the callback and its context. */
+KX_API void KX_Set_Calibration(uint32_t flags, int16_t* image, int16_t* cutImage, KX_Callback callback,
+                               void* context);
+/* Stores the processing stage: flags as for KXIP_Process, the cut-size image
+ * processed in place (NULL skips the stage), the processing mode (0 =
+ * IPDefaultModeNumber), the callback and a context handed to KXIP_Process as
+ * its window argument. */
+KX_API void KX_Set_ImgProcess(int32_t flags, int16_t* image, int32_t mode, KX_Callback callback, void* context);
+
+/* KX_GetImageSP(parent, 0, 0, 0, 0): the preview window as a dialog at the
+ * screen position (0, 0). */
+KX_API int32_t KX_GetImage(void* parent);
+/* The preview window, which draws the frame line by line as it arrives.
+ * With x >= 0, y >= 0, width > 0 and height > 0 it is embedded: borderless,
+ * at that rectangle (in the parent's coordinates when a parent is given,
+ * else on the screen), the preview filling it, without controls. Otherwise
+ * it is a dialog with the preview, the value boxes "3% Min", "3% Max",
+ * "Rows", a progress bar and Cancel, moved to the screen position (x, y)
+ * when both are 0 or more. Returns 1 or 2. */
+KX_API int32_t KX_GetImageSP(void* parent, int32_t x, int32_t y, int32_t width, int32_t height);
+/* The banner window: large state texts, no controls. With x <= 0 and
+ * y <= 0 it is centred on the parent (or the screen); otherwise placed at
+ * the screen position (x, y). Dragging moves it; a double click asks "Do you
+ * want to cancel?"; Escape cancels. Returns 1 or 2. */
+KX_API int32_t KX_GetImageA(void* parent, int32_t x, int32_t y);
+/* Asks the running get-image window to cancel (any thread): returns 1 when a
+ * request was posted, 0 when no window runs. The window aborts its running
+ * stage and returns 2 without an error box. */
+KX_API int32_t KX_GetImageCancel(void);
+
 #ifdef __cplusplus
 }
 #endif

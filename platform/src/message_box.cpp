@@ -28,6 +28,12 @@ MessageBoxHandler& Handler()
     return handler;
 }
 
+MessageBoxProvider& Provider()
+{
+    static MessageBoxProvider provider;
+    return provider;
+}
+
 MessageBoxLogSink& LogSink()
 {
     static MessageBoxLogSink sink;
@@ -50,6 +56,12 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler)
     return previous;
 }
 
+void SetMessageBoxProvider(MessageBoxProvider provider)
+{
+    std::lock_guard<std::mutex> lock(BoxMutex());
+    Provider() = std::move(provider);
+}
+
 void SetMessageBoxLogSink(MessageBoxLogSink sink)
 {
     std::lock_guard<std::mutex> lock(BoxMutex());
@@ -69,14 +81,20 @@ BoxAnswer ShowMessageBox(const MessageBoxRequest& request)
     // Copies, so the handler and the sink run without the lock held: a
     // handler may show a further box or install another handler.
     MessageBoxHandler handler;
+    MessageBoxProvider provider;
     MessageBoxLogSink sink;
     {
         std::lock_guard<std::mutex> lock(BoxMutex());
         handler = Handler();
+        provider = Provider();
         sink = LogSink();
     }
     if (handler)
         return handler(request);
+    if (provider && !IsHeadless()) {
+        if (const std::optional<BoxAnswer> answer = provider(request))
+            return *answer;
+    }
 
     const std::string line = request.title + ": " + request.text;
     if (sink)

@@ -6,9 +6,16 @@
 // scripted. Without a handler -- no display, or KORDEX_HEADLESS=1 -- the box
 // writes its text to the log sink and to standard error and answers with its
 // default button, so no box ever blocks a program without a person at it.
+//
+// Between the two stands the user-interface provider: a library with windows
+// registers one that shows real boxes. It is asked only when no handler is
+// installed and a person can see the screen (not IsHeadless()); it may
+// decline (for example when called outside its interface thread), and the box
+// is then answered headless.
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -28,10 +35,14 @@ struct MessageBoxRequest {
 
 using MessageBoxHandler = std::function<BoxAnswer(const MessageBoxRequest&)>;
 using MessageBoxLogSink = std::function<void(const std::string& line)>;
+using MessageBoxProvider = std::function<std::optional<BoxAnswer>(const MessageBoxRequest&)>;
 
 // Installs the handler that shows boxes (null restores the headless
 // behaviour). Returns the previous handler.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+
+// Registers the user-interface provider (null removes it).
+void SetMessageBoxProvider(MessageBoxProvider provider);
 
 // Where a headless box writes its text (besides standard error).
 void SetMessageBoxLogSink(MessageBoxLogSink sink);

@@ -1,0 +1,93 @@
+// The get-image exports: the stored stages and the modal windows that run
+// them. Each window runs in the calling thread, inside the host's
+// QApplication or one the library creates for the call.
+#include <QWidget>
+
+#include "frame/library.h"
+#include "kordex.h"
+#include "platform/message_box.h"
+#include "ui/banner_window.h"
+#include "ui/get_image_window.h"
+#include "ui/qt_application.h"
+#include "ui/report_router.h"
+#include "ui/stage_driver.h"
+#include "ui/stage_settings.h"
+
+using kordex::Lib;
+namespace ui = kordex::ui;
+
+namespace {
+
+// After the window: the first error text in an error box, unless the user
+// cancelled.
+void ShowFailure(ui::GetImageSequence& sequence, QWidget* parent)
+{
+    if (sequence.ShowsErrorBox()) platform::ShowErrorBox(kordex::kLibraryTitle, sequence.FirstError(), parent);
+}
+
+bool ApplicationMissing(const ui::ApplicationScope& scope)
+{
+    if (scope.Ok()) return false;
+    Lib().log.Error("Get-image window needs a QApplication in the calling thread", 0);
+    return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+KX_API void KX_Set_Acquisition(int32_t flags, int16_t* frame, int32_t reserved, KX_Callback callback, void* context)
+{
+    ui::StoreAcquisitionStage({flags, frame, reserved, callback, context});
+}
+
+KX_API void KX_Set_Calibration(uint32_t flags, int16_t* image, int16_t* cutImage, KX_Callback callback,
+                               void* context)
+{
+    ui::StoreCalibrationStage({flags, image, cutImage, callback, context});
+}
+
+KX_API void KX_Set_ImgProcess(int32_t flags, int16_t* image, int32_t mode, KX_Callback callback, void* context)
+{
+    ui::StoreProcessingStage({flags, image, mode, callback, context});
+}
+
+KX_API int32_t KX_GetImageSP(void* parent, int32_t x, int32_t y, int32_t width, int32_t height)
+{
+    ui::RegisterQtMessageBoxes();
+    ui::ApplicationScope scope;
+    if (ApplicationMissing(scope)) return 2;
+    auto* parentWidget = static_cast<QWidget*>(parent);
+    ui::LibraryStageDriver driver;
+    const kordex::FrameGeometry geometry = Lib().settings.geometry;
+    ui::GetImageWindow window(parentWidget, x, y, width, height, ui::StoredStages(), geometry, driver);
+    const int32_t result = window.Run();
+    ShowFailure(window.Sequence(), parentWidget);
+    return result;
+}
+
+KX_API int32_t KX_GetImage(void* parent)
+{
+    return KX_GetImageSP(parent, 0, 0, 0, 0);
+}
+
+KX_API int32_t KX_GetImageA(void* parent, int32_t x, int32_t y)
+{
+    ui::RegisterQtMessageBoxes();
+    ui::ApplicationScope scope;
+    if (ApplicationMissing(scope)) return 2;
+    auto* parentWidget = static_cast<QWidget*>(parent);
+    ui::LibraryStageDriver driver;
+    const kordex::FrameGeometry geometry = Lib().settings.geometry;
+    ui::BannerWindow window(parentWidget, x, y, ui::StoredStages(), geometry, driver);
+    const int32_t result = window.Run();
+    ShowFailure(window.Sequence(), parentWidget);
+    return result;
+}
+
+KX_API int32_t KX_GetImageCancel(void)
+{
+    return ui::Router().Cancel() ? 1 : 0;
+}
+
+}  // extern "C"
