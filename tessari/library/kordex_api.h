@@ -55,9 +55,9 @@ struct KordexApi {
     void (*KXIP_Close)(ProcessingJob*) = nullptr;
     // The get-image family: bound because the library must provide it, not
     // called (Tessari drives the three stages itself).
-    int32_t (*KX_Set_Acquisition)(int32_t, int16_t*, int32_t, KX_Callback, void*) = nullptr;
-    int32_t (*KX_Set_Calibration)(int32_t, int16_t*, int16_t*, KX_Callback, void*) = nullptr;
-    int32_t (*KX_Set_ImgProcess)(int32_t, int16_t*, int32_t, KX_Callback, void*) = nullptr;
+    void (*KX_Set_Acquisition)(int32_t, int16_t*, int32_t, KX_Callback, void*) = nullptr;
+    void (*KX_Set_Calibration)(uint32_t, int16_t*, int16_t*, KX_Callback, void*) = nullptr;
+    void (*KX_Set_ImgProcess)(int32_t, int16_t*, int32_t, KX_Callback, void*) = nullptr;
     int32_t (*KX_GetImage)(void*) = nullptr;
     int32_t (*KX_GetImageSP)(void*, int32_t, int32_t, int32_t, int32_t) = nullptr;
     int32_t (*KX_GetImageCancel)(void) = nullptr;
