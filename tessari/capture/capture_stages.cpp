@@ -68,22 +68,28 @@ void CaptureStages::End(int result)
 
 // ---- reports (worker threads) ----
 
+// A stage's last report: no further callbacks for it, the error (when the
+// report is one) counted, and its finish message posted unless the user
+// cancelled (the cancel finishes the stage itself).
+void CaptureStages::StageFinished(KX_Callback& callback, int message, const char* errorText)
+{
+    callback = nullptr;
+    if (errorText != nullptr) CountError(errorText);
+    if (!Cancelled()) Post(message, 1);
+}
+
 int32_t CaptureStages::AcquisitionReport(void* record)
 {
     auto* status = static_cast<AcqStatus*>(record);
     CaptureStages* self = g_current.load();
     if (status == nullptr || self == nullptr) return 0;
     if (status->kind >= KX_REPORT_ERROR) {
-        status->callback = nullptr;
-        self->CountError(status->text);
-        if (!self->Cancelled()) self->Post(kMsgAcquisition, 1);
+        self->StageFinished(status->callback, kMsgAcquisition, status->text);
     } else if (status->event == KX_EVENT_PROGRESS) {
-        if (status->progress == 0) {
+        if (status->progress == 0)
             self->state_.store(static_cast<int>(DisplayState::Waiting));
-        } else if (status->progress > 100) {
-            status->callback = nullptr;
-            if (!self->Cancelled()) self->Post(kMsgAcquisition, 1);
-        }
+        else if (status->progress > 100)
+            self->StageFinished(status->callback, kMsgAcquisition, nullptr);
     } else if (status->event == KX_EVENT_DATA) {
         self->state_.store(static_cast<int>(DisplayState::Capturing));
     }
@@ -96,16 +102,12 @@ int32_t CaptureStages::CalibrationReport(void* record)
     CaptureStages* self = g_current.load();
     if (job == nullptr || self == nullptr) return 0;
     if (job->kind >= KX_REPORT_ERROR) {
-        job->callback = nullptr;
-        self->CountError(job->text);
-        if (!self->Cancelled()) self->Post(kMsgCalibration, 1);
+        self->StageFinished(job->callback, kMsgCalibration, job->text);
     } else if (job->code == KX_EVENT_PROGRESS) {
-        if (job->progress == 0) {
+        if (job->progress == 0)
             self->state_.store(static_cast<int>(DisplayState::Optimising));
-        } else if (job->progress > 100) {
-            job->callback = nullptr;
-            if (!self->Cancelled()) self->Post(kMsgCalibration, 1);
-        }
+        else if (job->progress > 100)
+            self->StageFinished(job->callback, kMsgCalibration, nullptr);
     }
     return 0;
 }
@@ -115,14 +117,10 @@ int32_t CaptureStages::ProcessingReport(void* record)
     auto* job = static_cast<ProcessingJob*>(record);
     CaptureStages* self = g_current.load();
     if (job == nullptr || self == nullptr) return 0;
-    if (job->kind >= KX_REPORT_ERROR) {
-        job->callback = nullptr;
-        self->CountError(job->text);
-        if (!self->Cancelled()) self->Post(kMsgProcessing, 1);
-    } else if (job->code == KX_EVENT_PROGRESS && job->progress > 100) {
-        job->callback = nullptr;
-        if (!self->Cancelled()) self->Post(kMsgProcessing, 1);
-    }
+    if (job->kind >= KX_REPORT_ERROR)
+        self->StageFinished(job->callback, kMsgProcessing, job->text);
+    else if (job->code == KX_EVENT_PROGRESS && job->progress > 100)
+        self->StageFinished(job->callback, kMsgProcessing, nullptr);
     return 0;
 }
 

@@ -103,6 +103,7 @@ private:
     static int32_t CalibrationReport(void* record);
     static int32_t ProcessingReport(void* record);
 
+    void StageFinished(KX_Callback& callback, int message, const char* errorText);
     void CountError(const char* text);
     void Post(int message, int param);
     void End(int result);
