@@ -13,8 +13,6 @@
 #include "frame/library.h"
 #include "platform/message_box.h"
 #include "ui/banner_layout.h"
-#include "ui/report_router.h"
-#include "ui/sequence_event.h"
 
 namespace kordex::ui {
 
@@ -38,9 +36,9 @@ QFont BannerWindow::StateFont()
 
 BannerWindow::BannerWindow(QWidget* parent, int x, int y, const StageSettings& stages,
                            const FrameGeometry& geometry, StageDriver& driver)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+    : SequenceDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
 {
-    sequence_ = std::make_unique<GetImageSequence>(WindowKind::Banner, stages, geometry, driver, *this);
+    SetSequence(std::make_unique<GetImageSequence>(WindowKind::Banner, stages, geometry, driver, *this));
     setWindowTitle(QString::fromUtf8(kLibraryTitle));
     setModal(true);
     for (int code = 20; code <= 24; ++code) texts_ << QString::fromStdString(driver.Message(code));
@@ -71,33 +69,14 @@ BannerWindow::BannerWindow(QWidget* parent, int x, int y, const StageSettings& s
 
 BannerWindow::~BannerWindow()
 {
-    sweep_.stop();
-    sequence_->CloseAll();
-    if (attached_) Router().Detach(sequence_.get());
-}
-
-int BannerWindow::Run()
-{
-    if (!Router().Attach(sequence_.get())) {
-        Lib().log.Error("Get-image window already running", 0);
-        return 2;
-    }
-    attached_ = true;
-    sweep_.start();
-    sequence_->Start();
-    const int result = exec();
-    return result == 1 ? 1 : 2;
+    StopTimers();
 }
 
 QString BannerWindow::StateText() const
 {
-    const int code = BannerStateText(sequence_->BannerStateNow(), (sequence_->Stages().acquisition.flags & 1) != 0);
+    const GetImageSequence& sequence = Sequence();
+    const int code = BannerStateText(sequence.BannerStateNow(), (sequence.Stages().acquisition.flags & 1) != 0);
     return texts_.value(code - 20);
-}
-
-void BannerWindow::Post(int message, int parameter)
-{
-    PostSequenceEvent(this, message, parameter);
 }
 
 void BannerWindow::SetTitle(const std::string& title)
@@ -107,13 +86,8 @@ void BannerWindow::SetTitle(const std::string& title)
 
 void BannerWindow::End(int result)
 {
-    sweep_.stop();
+    StopTimers();
     done(result);
-}
-
-void BannerWindow::ScheduleCancelTry(int tryNumber)
-{
-    QTimer::singleShot(25, this, [this, tryNumber] { Post(kMsgCancel, tryNumber); });
 }
 
 void BannerWindow::StateChanged()
@@ -121,25 +95,16 @@ void BannerWindow::StateChanged()
     // Any thread: the sweep timer repaints with the new state.
 }
 
-bool BannerWindow::event(QEvent* event)
-{
-    if (auto* message = dynamic_cast<SequenceEvent*>(event)) {
-        sequence_->Handle(message->Message(), message->Parameter());
-        return true;
-    }
-    return QDialog::event(event);
-}
-
 void BannerWindow::reject()
 {
     // Escape and closing the window act as Cancel; the sequence ends the
     // window once the running stage has stopped.
-    sequence_->RequestCancel();
+    Sequence().RequestCancel();
 }
 
 void BannerWindow::paintEvent(QPaintEvent*)
 {
-    const BannerColours& c = BannerStateColours(sequence_->BannerStateNow());
+    const BannerColours& c = BannerStateColours(Sequence().BannerStateNow());
     QPainter painter(this);
     const int w = width(), h = height();
     const int band = 16;

@@ -5,28 +5,22 @@
 // Escape cancels.
 #pragma once
 
-#include <QDialog>
 #include <QFont>
 #include <QPoint>
 #include <QStringList>
 #include <QTimer>
 
-#include <memory>
-
-#include "ui/get_image_sequence.h"
+#include "ui/sequence_dialog.h"
 
 namespace kordex::ui {
 
-class BannerWindow final : public QDialog, public SequenceHost {
+class BannerWindow final : public SequenceDialog {
 public:
     // parent: the caller's window or null; (x, y) as for KX_GetImageA.
     BannerWindow(QWidget* parent, int x, int y, const StageSettings& stages, const FrameGeometry& geometry,
                  StageDriver& driver);
     ~BannerWindow() override;
 
-    GetImageSequence& Sequence() { return *sequence_; }
-    // Runs the window modally and returns 1 or 2.
-    int Run();
     int HighlightPosition() const { return highlight_; }
     // The text of the current display state.
     QString StateText() const;
@@ -35,14 +29,13 @@ public:
     static QFont StateFont();
 
     // SequenceHost
-    void Post(int message, int parameter) override;
     void SetTitle(const std::string& title) override;
     void End(int result) override;
-    void ScheduleCancelTry(int tryNumber) override;
     void StateChanged() override;
 
 protected:
-    bool event(QEvent* event) override;
+    void StopTimers() override { sweep_.stop(); }
+    void Starting() override { sweep_.start(); }
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -50,13 +43,11 @@ protected:
     void reject() override;
 
 private:
-    std::unique_ptr<GetImageSequence> sequence_;
     QStringList texts_;  // message texts 20..24
     QTimer sweep_;
     int highlight_ = 0;
     QPoint dragOffset_;
     bool dragging_ = false;
-    bool attached_ = false;
 };
 
 }  // namespace kordex::ui

@@ -3,9 +3,13 @@
 // QApplication or one the library creates for the call.
 #include <QWidget>
 
+#include <exception>
+#include <memory>
+
 #include "frame/library.h"
 #include "kordex.h"
 #include "platform/message_box.h"
+#include "platform/text.h"
 #include "ui/banner_window.h"
 #include "ui/get_image_window.h"
 #include "ui/qt_application.h"
@@ -25,11 +29,30 @@ void ShowFailure(ui::GetImageSequence& sequence, QWidget* parent)
     if (sequence.ShowsErrorBox()) platform::ShowErrorBox(kordex::kLibraryTitle, sequence.FirstError(), parent);
 }
 
-bool ApplicationMissing(const ui::ApplicationScope& scope)
+// Runs one window of type Window, made by make(parent, stages, geometry,
+// driver), in the calling thread; then the error box when it is due.
+template <typename Window, typename Make>
+int32_t RunWindow(void* parent, Make make)
 {
-    if (scope.Ok()) return false;
-    Lib().log.Error("Get-image window needs a QApplication in the calling thread", 0);
-    return true;
+    auto* parentWidget = static_cast<QWidget*>(parent);
+    try {
+        ui::RegisterQtMessageBoxes();
+        ui::ApplicationScope scope;
+        if (!scope.Ok()) {
+            Lib().log.Error("Get-image window needs a QApplication in the calling thread", 0);
+            return 2;
+        }
+        ui::LibraryStageDriver driver;
+        const kordex::FrameGeometry geometry = Lib().settings.geometry;
+        const std::unique_ptr<Window> window = make(parentWidget, ui::StoredStages(), geometry, driver);
+        const int32_t result = window->Run();
+        ShowFailure(window->Sequence(), parentWidget);
+        return result;
+    } catch (const std::exception& e) {
+        // Only an allocation can fail here; the caller gets a failed run.
+        Lib().log.Error(platform::Format("Get-image window: %s", e.what()), 0);
+        return 2;
+    }
 }
 
 }  // namespace
@@ -54,16 +77,10 @@ KX_API void KX_Set_ImgProcess(int32_t flags, int16_t* image, int32_t mode, KX_Ca
 
 KX_API int32_t KX_GetImageSP(void* parent, int32_t x, int32_t y, int32_t width, int32_t height)
 {
-    ui::RegisterQtMessageBoxes();
-    ui::ApplicationScope scope;
-    if (ApplicationMissing(scope)) return 2;
-    auto* parentWidget = static_cast<QWidget*>(parent);
-    ui::LibraryStageDriver driver;
-    const kordex::FrameGeometry geometry = Lib().settings.geometry;
-    ui::GetImageWindow window(parentWidget, x, y, width, height, ui::StoredStages(), geometry, driver);
-    const int32_t result = window.Run();
-    ShowFailure(window.Sequence(), parentWidget);
-    return result;
+    return RunWindow<ui::GetImageWindow>(parent, [&](QWidget* p, const ui::StageSettings& stages,
+                                                     const kordex::FrameGeometry& g, ui::StageDriver& driver) {
+        return std::make_unique<ui::GetImageWindow>(p, x, y, width, height, stages, g, driver);
+    });
 }
 
 KX_API int32_t KX_GetImage(void* parent)
@@ -73,16 +90,10 @@ KX_API int32_t KX_GetImage(void* parent)
 
 KX_API int32_t KX_GetImageA(void* parent, int32_t x, int32_t y)
 {
-    ui::RegisterQtMessageBoxes();
-    ui::ApplicationScope scope;
-    if (ApplicationMissing(scope)) return 2;
-    auto* parentWidget = static_cast<QWidget*>(parent);
-    ui::LibraryStageDriver driver;
-    const kordex::FrameGeometry geometry = Lib().settings.geometry;
-    ui::BannerWindow window(parentWidget, x, y, ui::StoredStages(), geometry, driver);
-    const int32_t result = window.Run();
-    ShowFailure(window.Sequence(), parentWidget);
-    return result;
+    return RunWindow<ui::BannerWindow>(parent, [&](QWidget* p, const ui::StageSettings& stages,
+                                                   const kordex::FrameGeometry& g, ui::StageDriver& driver) {
+        return std::make_unique<ui::BannerWindow>(p, x, y, stages, g, driver);
+    });
 }
 
 KX_API int32_t KX_GetImageCancel(void)

@@ -151,6 +151,24 @@ void GetImageSequence::Handle(int message, int parameter)
     }
 }
 
+void GetImageSequence::StartFailed(const char* previewText, void (GetImageSequence::*finished)())
+{
+    if (kind_ == WindowKind::Preview) {
+        Error(previewText);
+        return EndWith(2);
+    }
+    Error(nullptr);
+    (this->*finished)();
+}
+
+template <typename Job>
+void GetImageSequence::CloseStage(Job*& handle, std::atomic<bool>& active, void (StageDriver::*close)(Job*))
+{
+    if (handle != nullptr) (driver_.*close)(handle);
+    handle = nullptr;
+    active.store(false);
+}
+
 void GetImageSequence::AcquisitionStart()
 {
     if (cancelled_.load()) return EndWith(2);
@@ -162,12 +180,7 @@ void GetImageSequence::AcquisitionStart()
     acquisition_ = driver_.Connect(stage);
     if (acquisition_ == nullptr) {
         acquisitionActive_.store(false);
-        if (kind_ == WindowKind::Preview) {
-            Error(kAcquisitionStartFailed);
-            return EndWith(2);
-        }
-        Error(nullptr);
-        return AcquisitionFinished();
+        return StartFailed(kAcquisitionStartFailed, &GetImageSequence::AcquisitionFinished);
     }
     SetTitle(driver_.Message((stage.flags & 1) ? 1 : 0));
     if (!driver_.StartFrame(acquisition_)) {
@@ -187,14 +200,9 @@ void GetImageSequence::AcquisitionFinished()
         if (!HasErrors() && !later) host_.DrawImage(stages_.acquisition.frame, true);
         if (acquisition_ == nullptr) return host_.Post(HasErrors() ? kMsgPreviewEnd : kMsgCalibration, 0);
         // The close report posts the next step.
-        driver_.CloseAcquisition(acquisition_);
-        acquisition_ = nullptr;
-        acquisitionActive_.store(false);
-        return;
+        return CloseStage(acquisition_, acquisitionActive_, &StageDriver::CloseAcquisition);
     }
-    if (acquisition_ != nullptr) driver_.CloseAcquisition(acquisition_);
-    acquisition_ = nullptr;
-    acquisitionActive_.store(false);
+    CloseStage(acquisition_, acquisitionActive_, &StageDriver::CloseAcquisition);
     if (HasErrors()) {
         RecordUnlessText(kAcquisitionFault);
         return host_.Post(kMsgBannerEnd, 0);
@@ -217,12 +225,7 @@ void GetImageSequence::CalibrationStart()
     calibration_ = driver_.StartCalibration(stage);
     if (calibration_ == nullptr) {
         calibrationActive_.store(false);
-        if (kind_ == WindowKind::Preview) {
-            Error(kCalibrationStartFailed);
-            return EndWith(2);
-        }
-        Error(nullptr);
-        return CalibrationFinished();
+        return StartFailed(kCalibrationStartFailed, &GetImageSequence::CalibrationFinished);
     }
     SetTitle(driver_.Message(2));
 }
@@ -235,14 +238,9 @@ void GetImageSequence::CalibrationFinished()
     if (kind_ == WindowKind::Preview) {
         if (!HasErrors() && stage.cutImage != nullptr) driver_.CutImage(stage.image, stage.cutImage);
         if (calibration_ == nullptr) return host_.Post(HasErrors() ? kMsgPreviewEnd : kMsgProcessing, 0);
-        driver_.CloseCalibration(calibration_);
-        calibration_ = nullptr;
-        calibrationActive_.store(false);
-        return;
+        return CloseStage(calibration_, calibrationActive_, &StageDriver::CloseCalibration);
     }
-    if (calibration_ != nullptr) driver_.CloseCalibration(calibration_);
-    calibration_ = nullptr;
-    calibrationActive_.store(false);
+    CloseStage(calibration_, calibrationActive_, &StageDriver::CloseCalibration);
     if (HasErrors()) {
         RecordUnlessText(kCalibrationFault);
         return host_.Post(kMsgBannerEnd, 0);
@@ -255,20 +253,14 @@ void GetImageSequence::ProcessingStart()
 {
     if (cancelled_.load()) return EndWith(2);
     const ProcessingStage& stage = stages_.processing;
-    const int end = kind_ == WindowKind::Preview ? kMsgPreviewEnd : kMsgBannerEnd;
-    if (stage.image == nullptr) return host_.Post(end, 0);
+    if (stage.image == nullptr) return host_.Post(EndMessage(), 0);
     if (kind_ == WindowKind::Preview && stages_.calibration.image == nullptr) host_.DrawImage(stage.image, false);
 
     processingActive_.store(true);
     processing_ = driver_.StartProcessing(stage);
     if (processing_ == nullptr) {
         processingActive_.store(false);
-        if (kind_ == WindowKind::Preview) {
-            Error(kProcessingStartFailed);
-            return EndWith(2);
-        }
-        Error(nullptr);
-        return ProcessingFinished();
+        return StartFailed(kProcessingStartFailed, &GetImageSequence::ProcessingFinished);
     }
     SetTitle(driver_.Message(3));
 }
@@ -277,18 +269,13 @@ void GetImageSequence::ProcessingFinished()
 {
     if (processingFinished_) return;
     processingFinished_ = true;
-    const int end = kind_ == WindowKind::Preview ? kMsgPreviewEnd : kMsgBannerEnd;
     if (kind_ == WindowKind::Preview && processing_ != nullptr) {
-        driver_.CloseProcessing(processing_);  // its close report posts 0x36C8
-        processing_ = nullptr;
-        processingActive_.store(false);
-        return;
+        // Its close report posts 0x36C8.
+        return CloseStage(processing_, processingActive_, &StageDriver::CloseProcessing);
     }
-    if (processing_ != nullptr) driver_.CloseProcessing(processing_);
-    processing_ = nullptr;
-    processingActive_.store(false);
+    CloseStage(processing_, processingActive_, &StageDriver::CloseProcessing);
     if (HasErrors() && kind_ == WindowKind::Banner) RecordUnlessText(kProcessingFault);
-    host_.Post(end, 0);
+    host_.Post(EndMessage(), 0);
 }
 
 // ---------------------------------------------------------------- cancel
@@ -320,21 +307,11 @@ void GetImageSequence::TryCancel(int tryNumber)
 
 void GetImageSequence::CloseAll()
 {
-    if (acquisition_ != nullptr) driver_.CloseAcquisition(acquisition_);
-    acquisition_ = nullptr;
-    acquisitionActive_.store(false);
-    if (calibration_ != nullptr) {
-        driver_.AbortCalibration(calibration_);
-        driver_.CloseCalibration(calibration_);
-    }
-    calibration_ = nullptr;
-    calibrationActive_.store(false);
-    if (processing_ != nullptr) {
-        driver_.AbortProcessing(processing_);
-        driver_.CloseProcessing(processing_);
-    }
-    processing_ = nullptr;
-    processingActive_.store(false);
+    CloseStage(acquisition_, acquisitionActive_, &StageDriver::CloseAcquisition);
+    if (calibration_ != nullptr) driver_.AbortCalibration(calibration_);
+    CloseStage(calibration_, calibrationActive_, &StageDriver::CloseCalibration);
+    if (processing_ != nullptr) driver_.AbortProcessing(processing_);
+    CloseStage(processing_, processingActive_, &StageDriver::CloseProcessing);
 }
 
 // ---------------------------------------------------------------- reports
@@ -368,52 +345,41 @@ void GetImageSequence::OnAcquisitionReport(AcqStatus* status)
     }
 }
 
-void GetImageSequence::OnCalibrationReport(CalibrationJob* job)
+// Calibration and processing report alike: code 2 closed, code 21 progress
+// (above 100 when done), kind 2 and above an error.
+template <typename Job>
+void GetImageSequence::OnJobReport(Job* job, const std::atomic<bool>& active, int stageMessage, int nextAfterClose)
 {
-    if (!calibrationActive_.load()) return;
+    if (!active.load()) return;
     const bool preview = kind_ == WindowKind::Preview;
     if (job->code == KX_EVENT_CLOSED) {
-        if (preview) host_.Post(HasErrors() ? kMsgPreviewEnd : kMsgProcessing, 0);
+        if (preview) host_.Post(HasErrors() ? kMsgPreviewEnd : nextAfterClose, 0);
         return;
     }
     if (job->kind >= KX_REPORT_ERROR) {
         if (!preview) job->callback = nullptr;
         Error(job->text);
-        host_.Post(kMsgCalibration, 1);
+        host_.Post(stageMessage, 1);
         return;
     }
     if (job->code != KX_EVENT_PROGRESS) return;
     if (job->progress > 100) {
         if (!preview) job->callback = nullptr;
-        host_.Post(kMsgCalibration, 1);
+        host_.Post(stageMessage, 1);
     } else if (preview) {
         host_.Post(kMsgPercent, job->progress);
         if (job->progress > 0) host_.Post(kMsgRedraw, 0);
     }
 }
 
+void GetImageSequence::OnCalibrationReport(CalibrationJob* job)
+{
+    OnJobReport(job, calibrationActive_, kMsgCalibration, kMsgProcessing);
+}
+
 void GetImageSequence::OnProcessingReport(ProcessingJob* job)
 {
-    if (!processingActive_.load()) return;
-    const bool preview = kind_ == WindowKind::Preview;
-    if (job->code == KX_EVENT_CLOSED) {
-        if (preview) host_.Post(kMsgPreviewEnd, 0);
-        return;
-    }
-    if (job->kind >= KX_REPORT_ERROR) {
-        if (!preview) job->callback = nullptr;
-        Error(job->text);
-        host_.Post(kMsgProcessing, 1);
-        return;
-    }
-    if (job->code != KX_EVENT_PROGRESS) return;
-    if (job->progress > 100) {
-        if (!preview) job->callback = nullptr;
-        host_.Post(kMsgProcessing, 1);
-    } else if (preview) {
-        host_.Post(kMsgPercent, job->progress);
-        if (job->progress > 0) host_.Post(kMsgRedraw, 0);
-    }
+    OnJobReport(job, processingActive_, kMsgProcessing, kMsgPreviewEnd);
 }
 
 }  // namespace kordex::ui

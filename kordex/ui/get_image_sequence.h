@@ -121,6 +121,15 @@ private:
     void TryCancel(int tryNumber);
     void SetBannerState(int state);
 
+    int EndMessage() const { return kind_ == WindowKind::Preview ? kMsgPreviewEnd : kMsgBannerEnd; }
+    // A stage that cannot start: the preview window ends with the stage's
+    // text; the banner counts the error and goes on as if it had finished.
+    void StartFailed(const char* previewText, void (GetImageSequence::*finished)());
+    template <typename Job>
+    void CloseStage(Job*& handle, std::atomic<bool>& active, void (StageDriver::*close)(Job*));
+    template <typename Job>
+    void OnJobReport(Job* job, const std::atomic<bool>& active, int stageMessage, int nextAfterClose);
+
     void AcquisitionStart();
     void AcquisitionFinished();
     void CalibrationStart();

@@ -17,8 +17,6 @@
 #include "frame/message_table.h"
 #include "platform/profile_file.h"
 #include "platform/text.h"
-#include "ui/report_router.h"
-#include "ui/sequence_event.h"
 
 namespace kordex::ui {
 
@@ -74,9 +72,9 @@ void GetImageWindow::SetEndObserver(EndObserver observer)
 
 GetImageWindow::GetImageWindow(QWidget* parent, int x, int y, int width, int height, const StageSettings& stages,
                                const FrameGeometry& geometry, StageDriver& driver)
-    : QDialog(parent), stages_(stages), embedded_(IsEmbedded(x, y, width, height))
+    : SequenceDialog(parent, Qt::Dialog), stages_(stages), embedded_(IsEmbedded(x, y, width, height))
 {
-    sequence_ = std::make_unique<GetImageSequence>(WindowKind::Preview, stages, geometry, driver, *this);
+    SetSequence(std::make_unique<GetImageSequence>(WindowKind::Preview, stages, geometry, driver, *this));
     setModal(true);
     setWindowTitle(QString::fromUtf8(kLibraryTitle));
     area_ = new AreaWidget(this, this);
@@ -115,7 +113,7 @@ void GetImageWindow::BuildNormal(int x, int y)
     progress_->hide();
     cancel_ = new QPushButton(Caption(2, "Cancel"), this);
     cancel_->setGeometry(kControlPanel.x() + 16, kControlPanel.bottom() - 48, 118, 32);
-    connect(cancel_, &QPushButton::clicked, this, [this] { sequence_->RequestCancel(); });
+    connect(cancel_, &QPushButton::clicked, this, [this] { Sequence().RequestCancel(); });
     if (x >= 0 && y >= 0) move(x, y);
 }
 
@@ -130,30 +128,16 @@ void GetImageWindow::BuildEmbedded(QWidget* parent, int x, int y, int width, int
 
 GetImageWindow::~GetImageWindow()
 {
-    shotTimer_.stop();
-    progressTimer_.stop();
-    sequence_->CloseAll();
-    if (attached_) Router().Detach(sequence_.get());
+    StopTimers();
 }
 
-int GetImageWindow::Run()
+void GetImageWindow::StopTimers()
 {
-    if (!Router().Attach(sequence_.get())) {
-        Lib().log.Error("Get-image window already running", 0);
-        return 2;
-    }
-    attached_ = true;
-    sequence_->Start();
-    const int result = exec();
-    return result == 1 ? 1 : 2;
+    shotTimer_.stop();
+    progressTimer_.stop();
 }
 
 // ---------------------------------------------------------------- host
-
-void GetImageWindow::Post(int message, int parameter)
-{
-    PostSequenceEvent(this, message, parameter);
-}
 
 void GetImageWindow::SetTitle(const std::string& title)
 {
@@ -164,8 +148,7 @@ void GetImageWindow::SetTitle(const std::string& title)
 
 void GetImageWindow::End(int result)
 {
-    shotTimer_.stop();
-    progressTimer_.stop();
+    StopTimers();
     EndObserver observer;
     {
         std::lock_guard<std::mutex> lock(ObserverMutex());
@@ -173,11 +156,6 @@ void GetImageWindow::End(int result)
     }
     if (observer) observer(*this);
     done(result);
-}
-
-void GetImageWindow::ScheduleCancelTry(int tryNumber)
-{
-    QTimer::singleShot(25, this, [this, tryNumber] { Post(kMsgCancel, tryNumber); });
 }
 
 void GetImageWindow::ClearPreview()
@@ -223,9 +201,9 @@ void GetImageWindow::DrawImage(const std::int16_t* image, bool frameSized)
     PreviewChanged();
 }
 
-void GetImageWindow::DrawLines(int lastRawLine)
+void GetImageWindow::DrawLines(int /*lastRawLine*/)
 {
-    preview_.DrawAcquiredLines(stages_.acquisition.frame, lastRawLine);
+    preview_.DrawAcquiredLines(stages_.acquisition.frame);
     PreviewChanged();
 }
 
@@ -255,21 +233,12 @@ QImage GetImageWindow::PreviewPicture() const
 
 // ---------------------------------------------------------------- events and drawing
 
-bool GetImageWindow::event(QEvent* event)
-{
-    if (auto* message = dynamic_cast<SequenceEvent*>(event)) {
-        sequence_->Handle(message->Message(), message->Parameter());
-        return true;
-    }
-    return QDialog::event(event);
-}
-
 void GetImageWindow::reject()
 {
     // Escape and closing the window act as Cancel, unless Cancel has been
     // locked because image data arrives.
     if (cancel_ != nullptr && !cancel_->isEnabled()) return;
-    sequence_->RequestCancel();
+    Sequence().RequestCancel();
 }
 
 void GetImageWindow::paintEvent(QPaintEvent*)

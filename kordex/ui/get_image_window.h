@@ -11,18 +11,16 @@
 // "Acq2"; the built-in text is written back when a key is missing).
 #pragma once
 
-#include <QDialog>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QStringList>
 #include <QTimer>
 
 #include <functional>
-#include <memory>
 #include <vector>
 
-#include "ui/get_image_sequence.h"
 #include "ui/preview_image.h"
+#include "ui/sequence_dialog.h"
 
 class QLabel;
 class QLineEdit;
@@ -31,16 +29,13 @@ class QPushButton;
 
 namespace kordex::ui {
 
-class GetImageWindow final : public QDialog, public SequenceHost {
+class GetImageWindow final : public SequenceDialog {
 public:
     // parent: the caller's window or null; x, y, width, height as for
     // KX_GetImageSP (embedded when all four are given, x and y >= 0).
     GetImageWindow(QWidget* parent, int x, int y, int width, int height, const StageSettings& stages,
                    const FrameGeometry& geometry, StageDriver& driver);
     ~GetImageWindow() override;
-
-    // Runs the window modally and returns 1 or 2.
-    int Run();
 
     // True for the embedded (borderless) mode.
     static bool IsEmbedded(int x, int y, int width, int height) { return x >= 0 && y >= 0 && width > 0 && height > 0; }
@@ -49,7 +44,6 @@ public:
     using EndObserver = std::function<void(GetImageWindow&)>;
     static void SetEndObserver(EndObserver observer);
 
-    GetImageSequence& Sequence() { return *sequence_; }
     const PreviewImage& Preview() const { return preview_; }
     bool Embedded() const { return embedded_; }
     const QStringList& TitlesShown() const { return titles_; }
@@ -65,10 +59,8 @@ public:
     void PaintArea(QWidget* area);
 
     // SequenceHost
-    void Post(int message, int parameter) override;
     void SetTitle(const std::string& title) override;
     void End(int result) override;
-    void ScheduleCancelTry(int tryNumber) override;
     void ClearPreview() override;
     void StartShotTimer() override;
     void StopShotTimer() override;
@@ -78,7 +70,7 @@ public:
     void DisableCancel() override;
 
 protected:
-    bool event(QEvent* event) override;
+    void StopTimers() override;
     void paintEvent(QPaintEvent* event) override;
     void reject() override;
 
@@ -87,7 +79,6 @@ private:
     void BuildEmbedded(QWidget* parent, int x, int y, int width, int height);
     void PreviewChanged();
 
-    std::unique_ptr<GetImageSequence> sequence_;
     const StageSettings stages_;
     bool embedded_ = false;
     PreviewImage preview_;
@@ -102,7 +93,6 @@ private:
     QElapsedTimer waitStart_;
     QStringList titles_;
     int draws_ = 0;
-    bool attached_ = false;
 };
 
 }  // namespace kordex::ui

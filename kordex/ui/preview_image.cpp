@@ -2,7 +2,7 @@
 //
 // An acquired raw line becomes one preview row or column (a column with a
 // quarter turn); when the scale is below 1 several raw lines fall on the same
-// preview line and only the first of them is drawn.
+// preview line and only the first of them to arrive is drawn.
 #include "ui/preview_image.h"
 
 #include <algorithm>
@@ -63,6 +63,8 @@ void PreviewImage::Reset(const FrameGeometry& geometry, int areaWidth, int areaH
     pixels_.assign(static_cast<std::size_t>(width_) * height_, 0);
     histogram_.assign(kHistogramLevels, 0);
     cut_.assign(static_cast<std::size_t>(geometry.cutWidth) * geometry.cutHeight, 0);
+    rowDone_.assign(static_cast<std::size_t>(std::max(geometry.frameHeight, 0)), 0);
+    previewFilled_.assign(static_cast<std::size_t>(std::max(width_, height_)), 0);
     Clear();
 }
 
@@ -70,11 +72,12 @@ void PreviewImage::Clear()
 {
     std::fill(pixels_.begin(), pixels_.end(), 0);
     std::fill(histogram_.begin(), histogram_.end(), 0);
+    std::fill(rowDone_.begin(), rowDone_.end(), 0);
+    std::fill(previewFilled_.begin(), previewFilled_.end(), 0);
     count_ = 0;
     lowest_ = kHistogramLevels - 1;
     highest_ = 0;
-    lastLine_ = -1;
-    lastPreviewLine_ = -1;
+    rowsDrawn_ = 0;
 }
 
 void PreviewImage::Put(int x, int y, std::int16_t value)
@@ -99,9 +102,10 @@ void PreviewImage::DrawOneLine(const std::int16_t* frame, int rawLine)
     // The line runs along a preview row when its image row stays the same.
     const bool alongRow = iy0 == iy1;
     const int previewLine = alongRow ? static_cast<int>(iy0 * scale_) : static_cast<int>(ix0 * scale_);
-    if (previewLine == lastPreviewLine_) return;
     if (previewLine < 0 || previewLine >= (alongRow ? height_ : width_)) return;
-    lastPreviewLine_ = previewLine;
+    if (previewFilled_[static_cast<std::size_t>(previewLine)]) return;
+    previewFilled_[static_cast<std::size_t>(previewLine)] = 1;
+    ++rowsDrawn_;
     const std::int16_t* row = frame + static_cast<std::size_t>(rawLine) * g.frameWidth;
     const int span = last - first;
     const int along0 = alongRow ? ix0 : iy0;
@@ -121,12 +125,27 @@ void PreviewImage::DrawOneLine(const std::int16_t* frame, int rawLine)
     }
 }
 
-void PreviewImage::DrawAcquiredLines(const std::int16_t* frame, int rawLine)
+bool PreviewImage::RowArrived(const std::int16_t* frame, int rawLine) const
+{
+    constexpr std::int16_t kNotDelivered = static_cast<std::int16_t>(0x8000);
+    // Every sensor model sends a line's pixels so that one of the row's two
+    // ends comes last; the cut span's ends are checked as well.
+    const int w = geometry_.frameWidth;
+    const std::int16_t* row = frame + static_cast<std::size_t>(rawLine) * w;
+    return row[0] != kNotDelivered && row[w - 1] != kNotDelivered && row[geometry_.rawLeft] != kNotDelivered &&
+           row[w - geometry_.rawRight - 1] != kNotDelivered;
+}
+
+void PreviewImage::DrawAcquiredLines(const std::int16_t* frame)
 {
     if (frame == nullptr || pixels_.empty()) return;
-    const int end = std::min(rawLine, geometry_.frameHeight - geometry_.rawBottom - 1);
-    for (int line = std::max(lastLine_ + 1, geometry_.rawTop); line <= end; ++line) DrawOneLine(frame, line);
-    lastLine_ = std::max(lastLine_, rawLine);
+    if (geometry_.frameWidth - geometry_.rawRight - 1 < geometry_.rawLeft) return;
+    const int end = geometry_.frameHeight - geometry_.rawBottom;
+    for (int line = geometry_.rawTop; line < end; ++line) {
+        if (rowDone_[static_cast<std::size_t>(line)] || !RowArrived(frame, line)) continue;
+        rowDone_[static_cast<std::size_t>(line)] = 1;
+        DrawOneLine(frame, line);
+    }
 }
 
 void PreviewImage::DrawFrame(const std::int16_t* frame)

@@ -7,6 +7,14 @@
 // first, or cut-size) are sampled by nearest neighbour. Every pixel written
 // is counted in the histogram (values clamped to 0..0x8000).
 //
+// The sensor does not send its lines top to bottom (most models send the
+// top and bottom rows alternately, converging on the middle), so the
+// preview does not draw "every row up to the last line received": on every
+// data report it draws each frame row that has newly arrived whole -- its
+// ends hold delivered data, not the 0x8000 fill. Rows are
+// drawn once; a row whose preview row or column another row already filled
+// is skipped.
+//
 // The display window leaves out 1/30 of the counted pixels at each end; the
 // value boxes show the lowest and highest value. Rendering gives 8-bit grey,
 // rows padded to four bytes, bottom row first (the device-independent
@@ -46,8 +54,8 @@ public:
     // Empties the picture and the histogram.
     void Clear();
 
-    // Draws the frame lines after the last one drawn up to rawLine.
-    void DrawAcquiredLines(const std::int16_t* frame, int rawLine);
+    // Draws the frame rows that have arrived since the last call.
+    void DrawAcquiredLines(const std::int16_t* frame);
     // Draws a whole frame-sized image (cut through the geometry first).
     void DrawFrame(const std::int16_t* frame);
     // Draws a whole cut-size image.
@@ -58,7 +66,7 @@ public:
     std::uint64_t Count() const { return count_; }
     int Lowest() const { return lowest_; }
     int Highest() const { return highest_; }
-    int LastLine() const { return lastLine_; }
+    int RowsDrawn() const { return rowsDrawn_; }
     DisplayWindow Window() const;
     std::uint16_t Pixel(int x, int y) const { return pixels_[static_cast<std::size_t>(y) * width_ + x]; }
 
@@ -70,6 +78,7 @@ public:
 private:
     void Put(int x, int y, std::int16_t value);
     void DrawOneLine(const std::int16_t* frame, int rawLine);
+    bool RowArrived(const std::int16_t* frame, int rawLine) const;
 
     FrameGeometry geometry_;
     double scale_ = 0.0;
@@ -78,11 +87,12 @@ private:
     std::vector<std::uint16_t> pixels_;
     std::vector<std::uint32_t> histogram_;
     std::vector<std::int16_t> cut_;  // scratch for frame-sized images
+    std::vector<std::uint8_t> rowDone_;      // per frame row: drawn or skipped
+    std::vector<std::uint8_t> previewFilled_; // per preview row or column
     std::uint64_t count_ = 0;
     int lowest_ = kHistogramLevels - 1;
     int highest_ = 0;
-    int lastLine_ = -1;        // raw line drawn last
-    int lastPreviewLine_ = -1; // preview row or column it filled
+    int rowsDrawn_ = 0;
 };
 
 }  // namespace kordex::ui

@@ -5,7 +5,10 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include <dlfcn.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 #include "platform/message_box.h"
@@ -20,12 +23,17 @@ bool IsSet(const char* name)
     return value != nullptr && value[0] != '\0';
 }
 
-// QApplication keeps references to argc and argv for its whole life.
-int g_argc = 1;
+// Two threads of a host without Qt must not both make (or one make while
+// the other deletes) the application.
+std::mutex& CreationMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
 char g_name[] = "kordex";
 char g_platformSwitch[] = "-platform";
 char g_offscreen[] = "offscreen";
-char* g_argv[] = {g_name, g_platformSwitch, g_offscreen, nullptr};
 
 QMessageBox::Icon BoxIcon(platform::BoxIcon icon)
 {
@@ -104,8 +112,23 @@ std::optional<platform::BoxAnswer> ShowQtBox(const platform::MessageBoxRequest& 
     return Answer(box.exec(), request.defaultAnswer);
 }
 
-[[gnu::constructor]] void RegisterAtLoad()
+// Qt is not made to be unloaded: its globals and exit handlers outlive any
+// application object. When a host unloads the detector library, Qt (and
+// what it loaded) stays resident, so a later exit or a reload finds it
+// whole.
+void KeepQtLoaded()
 {
+    Dl_info info{};
+    const auto exec = &QApplication::exec;
+    void* address = nullptr;
+    std::memcpy(&address, &exec, sizeof address);
+    if (dladdr(address, &info) != 0 && info.dli_fname != nullptr)
+        dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
+[[gnu::constructor]] void SetUpAtLoad()
+{
+    KeepQtLoaded();
     RegisterQtMessageBoxes();
 }
 
@@ -113,17 +136,25 @@ std::optional<platform::BoxAnswer> ShowQtBox(const platform::MessageBoxRequest& 
 
 ApplicationScope::ApplicationScope()
 {
+    std::lock_guard<std::mutex> lock(CreationMutex());
     if (QCoreApplication* existing = QCoreApplication::instance()) {
         ok_ = qobject_cast<QApplication*>(existing) != nullptr && existing->thread() == QThread::currentThread();
         return;
     }
     const bool offscreen = !IsSet("QT_QPA_PLATFORM") && !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY");
-    g_argc = offscreen ? 3 : 1;
-    owned_ = std::make_unique<QApplication>(g_argc, g_argv);
+    argv_[0] = g_name;
+    argv_[1] = offscreen ? g_platformSwitch : nullptr;
+    argv_[2] = offscreen ? g_offscreen : nullptr;
+    argc_ = offscreen ? 3 : 1;
+    owned_ = std::make_unique<QApplication>(argc_, argv_);
     ok_ = true;
 }
 
-ApplicationScope::~ApplicationScope() = default;
+ApplicationScope::~ApplicationScope()
+{
+    std::lock_guard<std::mutex> lock(CreationMutex());
+    owned_.reset();
+}
 
 void RegisterQtMessageBoxes()
 {

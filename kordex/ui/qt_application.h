@@ -26,6 +26,10 @@ public:
 
 private:
     bool ok_ = false;
+    // QApplication keeps references to argc and argv for its whole life (and
+    // removes the switches it took), so each scope has its own.
+    int argc_ = 1;
+    char* argv_[4] = {};
     std::unique_ptr<QApplication> owned_;
 };
 

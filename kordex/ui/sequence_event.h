@@ -18,12 +18,6 @@ public:
     int Message() const { return message_; }
     int Parameter() const { return parameter_; }
 
-    static bool Is(const QEvent* event)
-    {
-        const int type = static_cast<int>(event->type()) - QEvent::User;
-        return (type >= kMsgAcquisition && type <= kMsgBannerEnd) || (type >= kMsgPreviewEnd && type <= kMsgRedraw);
-    }
-
 private:
     int message_;
     int parameter_;

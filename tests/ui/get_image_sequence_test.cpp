@@ -149,20 +149,22 @@ protected:
         stages_.calibration.cutImage = cut_.data();
         stages_.processing.image = cut_.data();
     }
+    template <typename Job>
+    static void Fill(Job& job, int kind, int code, int progress, const char* text)
+    {
+        job.kind = kind;
+        job.code = code;
+        job.progress = progress;
+        std::snprintf(job.text, sizeof job.text, "%s", text);
+    }
     void CalibrationReport(int kind, int code, int progress, const char* text = "")
     {
-        driver_.cal.kind = kind;
-        driver_.cal.code = code;
-        driver_.cal.progress = progress;
-        std::snprintf(driver_.cal.text, sizeof driver_.cal.text, "%s", text);
+        Fill(driver_.cal, kind, code, progress, text);
         sequence_->OnCalibrationReport(&driver_.cal);
     }
     void ProcessingReport(int kind, int code, int progress, const char* text = "")
     {
-        driver_.ip.kind = kind;
-        driver_.ip.code = code;
-        driver_.ip.progress = progress;
-        std::snprintf(driver_.ip.text, sizeof driver_.ip.text, "%s", text);
+        Fill(driver_.ip, kind, code, progress, text);
         sequence_->OnProcessingReport(&driver_.ip);
     }
     // The read-out of a complete frame: start, the last line, done.

@@ -7,15 +7,18 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "frame/library.h"
@@ -24,6 +27,7 @@
 #include "support/temp_dir.h"
 #include "ui/banner_window.h"
 #include "ui/get_image_window.h"
+#include "ui/qt_application.h"
 
 namespace kordex::ui {
 namespace {
@@ -270,6 +274,25 @@ TEST_F(GetImageWindowTest, EscapeCancelsThePreview)
     EXPECT_TRUE(Boxes().empty());
 }
 
+TEST_F(GetImageWindowTest, OnlyOneWindowRunsAtATime)
+{
+    g_env->Sensor("ShotDelayMs=60000");
+    std::atomic<int> nested{0}, otherThread{0};
+    caller_.onReport = [&](const AcqStatus& s) {
+        if (s.event != KX_EVENT_PROGRESS || s.progress != 0) return;
+        otherThread = KX_GetImageA(nullptr, 0, 0);  // the read-out thread has no QApplication of its own
+        InWindowThread([&] {
+            nested = KX_GetImageA(nullptr, 0, 0);
+            KX_GetImageCancel();
+        });
+    };
+    KX_Set_Acquisition(1, frame_.data(), 0, &Caller::Callback, &caller_);
+    EXPECT_EQ(KX_GetImage(nullptr), 2);
+    EXPECT_EQ(nested.load(), 2);
+    EXPECT_EQ(otherThread.load(), 2);
+    EXPECT_TRUE(Boxes().empty());
+}
+
 TEST_F(GetImageWindowTest, DeviceAbsentShowsMessage102)
 {
     g_env->Sensor("Fault=missing");
@@ -340,6 +363,64 @@ TEST_F(GetImageWindowTest, BannerMovesWithTheMouseAndShowsTheWaitingText)
     EXPECT_EQ(after, QPoint(120, 130));
     EXPECT_EQ(text, "Press the X-ray [shot] button");
     EXPECT_EQ(size, expected) << "the widest text + 16, the text height + 64";
+}
+
+// Sets an environment variable for one scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name)
+    {
+        if (const char* old = std::getenv(name)) old_ = old;
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~ScopedEnv() { old_.empty() ? unsetenv(name_) : setenv(name_, old_.c_str(), 1); }
+
+private:
+    const char* name_;
+    std::string old_;
+};
+
+TEST(QtMessageBoxes, ServeBoxesInTheInterfaceThreadWhenSomeoneCanSeeThem)
+{
+    // A person can see the screen (the offscreen platform is used all the
+    // same) and no handler is installed.
+    const ScopedEnv headless("KORDEX_HEADLESS", nullptr);
+    const ScopedEnv display("DISPLAY", ":0");
+    const platform::MessageBoxHandler previous = platform::SetMessageBoxHandler(nullptr);
+    RegisterQtMessageBoxes();
+    int argc = 1;
+    char name[] = "ui_window_tests";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+
+    QString shown;
+    QTimer answer;
+    answer.setInterval(10);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (box == nullptr || !box->isVisible()) continue;
+            shown = box->windowTitle() + "|" + box->text();
+            box->button(QMessageBox::Yes)->click();
+        }
+    });
+    answer.start();
+    platform::MessageBoxRequest request;
+    request.title = "IntraOral Detector";
+    request.text = "Do you want to cancel?";
+    request.icon = platform::BoxIcon::Question;
+    request.buttons = platform::BoxButtons::YesNo;
+    request.defaultAnswer = platform::BoxAnswer::No;
+    EXPECT_EQ(platform::ShowMessageBox(request), platform::BoxAnswer::Yes);
+    EXPECT_EQ(shown, "IntraOral Detector|Do you want to cancel?");
+
+    // Another thread never waits for the interface thread: it gets the
+    // headless answer, the default button.
+    platform::BoxAnswer fromWorker = platform::BoxAnswer::Yes;
+    std::thread worker([&] { fromWorker = platform::ShowMessageBox(request); });
+    worker.join();
+    EXPECT_EQ(fromWorker, platform::BoxAnswer::No);
+    platform::SetMessageBoxHandler(previous);
 }
 
 }  // namespace

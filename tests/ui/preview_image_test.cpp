@@ -106,45 +106,56 @@ TEST(PreviewImage, NegativeValuesCountAsZero)
     EXPECT_EQ(p.Highest(), 0);
 }
 
-TEST(PreviewImage, AcquiredLinesFillRowsOrColumns)
+constexpr std::int16_t kFill = static_cast<std::int16_t>(0x8000);
+
+TEST(PreviewImage, ArrivedRowsFillPreviewRowsOrColumns)
 {
     struct Case {
         int rotation;
-        bool column;  // a raw line becomes a preview column
+        bool column;  // a raw row becomes a preview column
     } cases[] = {{0, false}, {1, true}, {2, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rotation);
         const FrameGeometry g = Geometry(8, 6, c.rotation);
-        std::vector<std::int16_t> frame(8 * 6, 0);
-        for (int x = 0; x < 8; ++x) frame[2 * 8 + x] = static_cast<std::int16_t>(1000 + x);
+        std::vector<std::int16_t> frame(8 * 6, kFill);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 8; ++x) frame[y * 8 + x] = static_cast<std::int16_t>(1000 * y + x);
         PreviewImage p;
         p.Reset(g, g.cutWidth, g.cutHeight);  // scale 1
-        p.DrawAcquiredLines(frame.data(), 2);
-        EXPECT_EQ(p.Count(), 3u * 8u) << "lines 0..2, eight pixels each";
-        EXPECT_EQ(p.LastLine(), 2);
+        p.DrawAcquiredLines(frame.data());
+        EXPECT_EQ(p.Count(), 3u * 8u) << "rows 0..2, eight pixels each";
         int ix, iy;
         MapFrameToImage(g, 5, 2, &ix, &iy);
-        EXPECT_EQ(p.Pixel(ix, iy), 1005);
+        EXPECT_EQ(p.Pixel(ix, iy), 2005);
         if (c.column) {
             int ix0, iy0;
             MapFrameToImage(g, 0, 2, &ix0, &iy0);
             EXPECT_EQ(ix, ix0);
         }
-        p.DrawAcquiredLines(frame.data(), 2);
-        EXPECT_EQ(p.Count(), 24u) << "lines already drawn are not drawn again";
+        p.DrawAcquiredLines(frame.data());
+        EXPECT_EQ(p.Count(), 24u) << "rows already drawn are not drawn again";
+
+        // The bottom row arrives before the rows above it (the sensor sends
+        // top and bottom rows alternately); a row still arriving waits.
+        for (int x = 0; x < 8; ++x) frame[5 * 8 + x] = 5000;
+        frame[4 * 8 + 0] = 4000;
+        p.DrawAcquiredLines(frame.data());
+        EXPECT_EQ(p.Count(), 32u);
+        EXPECT_EQ(p.RowsDrawn(), 4);
     }
 }
 
-TEST(PreviewImage, LinesFallingOnTheSamePreviewLineAreDrawnOnce)
+TEST(PreviewImage, RowsFallingOnTheSamePreviewLineAreDrawnOnce)
 {
     const FrameGeometry g = Geometry(8, 8, 0);
     std::vector<std::int16_t> frame(64);
     for (int i = 0; i < 64; ++i) frame[i] = static_cast<std::int16_t>(i);
     PreviewImage p;
-    p.Reset(g, 4, 4);  // scale 0.5: raw lines 0 and 1 -> preview row 0
-    p.DrawAcquiredLines(frame.data(), 7);
+    p.Reset(g, 4, 4);  // scale 0.5: raw rows 0 and 1 -> preview row 0
+    p.DrawAcquiredLines(frame.data());
     EXPECT_EQ(p.Count(), 16u);
-    EXPECT_EQ(p.Pixel(1, 1), 2 * 8 + 2) << "the first raw line of each preview row";
+    EXPECT_EQ(p.RowsDrawn(), 4);
+    EXPECT_EQ(p.Pixel(1, 1), 2 * 8 + 2) << "the first raw row of each preview row";
 }
 
 TEST(PreviewImage, RendersBottomUpWithPaddedRows)
