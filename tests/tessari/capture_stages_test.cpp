@@ -10,110 +10,15 @@
 #include <vector>
 
 #include "capture/capture_stages.h"
+#include "scripted_kordex.h"
 
 namespace tessari {
 namespace {
 
-// The scripted library: every stage starts and reports synchronously.
-struct Script {
-    bool connectFails = false;
-    const char* acquisitionError = nullptr;  // reported instead of the frame
-    bool waitForShot = false;                // no reports after the start
-    std::vector<std::string> calls;
-    AcqStatus acq{};
-    CalibrationJob cal{};
-    ProcessingJob ip{};
-} g;
-
-AcqStatus* Connect(int32_t flags, KX_Callback cb, void* ctx, int16_t*, int32_t)
-{
-    g.calls.push_back("connect " + std::to_string(flags));
-    if (g.connectFails) return nullptr;
-    g.acq = AcqStatus{};
-    g.acq.callback = cb;
-    g.acq.context = ctx;
-    return &g.acq;
-}
-void Report(AcqStatus& a, int kind, int event, int progress, const char* text = "")
-{
-    a.kind = kind;
-    a.event = event;
-    a.progress = progress;
-    std::strncpy(a.text, text, sizeof a.text - 1);
-    if (a.callback) a.callback(&a);
-}
-int32_t StartFrame(AcqStatus* a)
-{
-    g.calls.push_back("start");
-    if (g.waitForShot) return 1;
-    Report(*a, KX_REPORT_INFO, KX_EVENT_PROGRESS, 0);
-    if (g.acquisitionError) {
-        Report(*a, KX_REPORT_ERROR, KX_EVENT_MESSAGE, 0, g.acquisitionError);
-        return 1;
-    }
-    Report(*a, KX_REPORT_INFO, KX_EVENT_DATA, 50);
-    Report(*a, KX_REPORT_INFO, KX_EVENT_PROGRESS, 255);
-    return 1;
-}
-int32_t AcqAbort(AcqStatus* a)
-{
-    g.calls.push_back("abort acquisition");
-    Report(*a, KX_REPORT_ERROR, KX_EVENT_ABORTED, 0, "Abort acquisition");
-    return 1;
-}
-void AcqClose(AcqStatus*) { g.calls.push_back("close acquisition"); }
-CalibrationJob* CalProcess(uint32_t flags, KX_Callback cb, void*, int16_t*)
-{
-    g.calls.push_back("calibrate " + std::to_string(flags));
-    g.cal = CalibrationJob{};
-    g.cal.code = KX_EVENT_PROGRESS;
-    g.cal.callback = cb;
-    cb(&g.cal);
-    g.cal.progress = 255;
-    if (g.cal.callback) g.cal.callback(&g.cal);
-    return &g.cal;
-}
-void CalClose(CalibrationJob*) { g.calls.push_back("close calibration"); }
-int16_t* Cut(const int16_t*, int16_t* d)
-{
-    g.calls.push_back("cut");
-    return d;
-}
-ProcessingJob* IpProcess(int32_t, KX_Callback cb, void*, int16_t*, int32_t mode)
-{
-    g.calls.push_back("process " + std::to_string(mode));
-    g.ip = ProcessingJob{};
-    g.ip.code = KX_EVENT_PROGRESS;
-    g.ip.progress = 255;
-    g.ip.callback = cb;
-    cb(&g.ip);
-    return &g.ip;
-}
-void IpClose(ProcessingJob*) { g.calls.push_back("close processing"); }
-
-KordexApi ScriptedApi()
-{
-    KordexApi api;
-    api.KXACQ_Connect = Connect;
-    api.KXACQ_StartFrame = StartFrame;
-    api.KXACQ_Abort = AcqAbort;
-    api.KXACQ_Close = AcqClose;
-    api.KXC_Process = CalProcess;
-    api.KXC_Close = CalClose;
-    api.KXC_CutImage = Cut;
-    api.KXIP_Process = IpProcess;
-    api.KXIP_Close = IpClose;
-    return api;
-}
-
-struct Outputs : CaptureOutputs {
-    std::vector<std::string> written;
-    void WriteRaw(const std::string& name, const std::int16_t*, int w, int h) override
-    {
-        written.push_back(name + " " + std::to_string(w) + "x" + std::to_string(h));
-    }
-    void WriteImage(const std::int16_t*, int, int) override { written.push_back("image"); }
-};
+using scripted::g;
+using scripted::Outputs;
+using scripted::Script;
+using scripted::ScriptedApi;
 
 class CaptureStagesTest : public ::testing::Test {
 protected:
