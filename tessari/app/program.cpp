@@ -109,7 +109,8 @@ int Run::Execute(const std::string& commandLine)
     api_.KX_GetHomeDirectory(home);
     home_ = home;
     folder_ = OutputFolder(home_);
-    platform::MakeDirectory(folder_.substr(0, folder_.size() - 1));
+    std::error_code ignored;  // a folder that cannot be made shows up as "can't create" later
+    std::filesystem::create_directories(folder_, ignored);
 
     api_.KXACQ_GetFrameDim(&frameWidth_, &frameHeight_);
     api_.KXC_GetImageDim(&cutWidth_, &cutHeight_);
