@@ -176,6 +176,14 @@ KX_API const char* KX_IniProfGetStr(const char* key, const char* defaultText);
  * no destination). NULL is ignored. */
 KX_API void KX_Free(void* buffer);
 
+/* The service property sheet for engineers. Not part of this build: shows an
+ * error box saying so (parent: a QWidget* or NULL) and returns the
+ * settings-changed flag (0 unless set earlier). It first clears a
+ * calibration-directory override set with KXC_SetCalibrationDirectory.
+ * KX_Dialog() is KX_DialogH(NULL). */
+KX_API int32_t KX_DialogH(void* parent);
+KX_API int32_t KX_Dialog(void);
+
 /* ------------------------------------------------------------------------
  * Acquisition
  * ------------------------------------------------------------------------ */
