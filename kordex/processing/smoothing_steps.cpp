@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "frame/parallel_rows.h"
+#include "frame/vector_clones.h"
 #include "platform/exact_math.h"
 #include "platform/text.h"
 #include "processing/box_smooth.h"
@@ -41,6 +43,132 @@ std::int64_t ControlledWeight(const StageContext& ctx, const SmoothingControl& c
     return std::min<std::int64_t>(c.positive->Weight(c.density[i], c.weight), 1024);
 }
 
+// Directional smoothing works on chunks of kChunk pixels of a row: the eight
+// sector sums of every pixel of the chunk are built offset by offset (or run
+// by run) in plain loops over the chunk, then divided, then the target mean
+// is chosen without branches. Each pixel's arithmetic is the same as for the
+// pixel alone, so the result does not depend on the chunking.
+constexpr int kChunk = 256;
+
+// A sector's offsets along one row: dx .. dx + length - 1 at dy. Runs of at
+// least kPrefixRun samples are summed from the row prefix sums (two loads
+// instead of length).
+struct Run {
+    int dy, dx, length;
+};
+constexpr int kPrefixRun = 3;
+
+// 1/d raised by a few units in the last place: sum * InverseOf(d), truncated
+// toward zero, equals sum / d (C division) for |sum| < 2^31 and d < 2^16. An
+// exact quotient can no longer fall just below its integer, and an inexact
+// one stays at least 1/d away from the next integer, far more than the
+// error of two roundings (about 2^-51 relative). A sector sum holds at most
+// 127 samples, so |sum| < 2^22.
+double InverseOf(int d)
+{
+    return (1.0 / d) * (1.0 + 0x1p-50);
+}
+
+// Weights of at most 2^14 in size keep (target - v) * m + 511 inside 32 bits
+// (|target - v| < 2^16), so the blend runs in 32-bit lanes.
+constexpr std::int64_t kNarrowWeight = 1 << 14;
+
+KORDEX_VECTOR_CLONES
+void AddSamples(std::int32_t* __restrict sums, const std::int16_t* __restrict p, int n)
+{
+    for (int c = 0; c < n; ++c) sums[c] += p[c];
+}
+
+// The row prefix sums wrap modulo 2^32; a run's true sum fits in 32 bits, so
+// the wrapped difference is exact.
+KORDEX_VECTOR_CLONES
+void AddRunSums(std::int32_t* __restrict sums, const std::uint32_t* __restrict end, const std::uint32_t* __restrict begin,
+                int n)
+{
+    for (int c = 0; c < n; ++c) sums[c] += static_cast<std::int32_t>(end[c] - begin[c]);
+}
+
+KORDEX_VECTOR_CLONES
+void DivideSums(std::int32_t* __restrict sums, int n, double inverse)
+{
+    for (int c = 0; c < n; ++c) sums[c] = static_cast<std::int32_t>(static_cast<double>(sums[c]) * inverse);
+}
+
+inline int Abs(int a)
+{
+    return a < 0 ? -a : a;
+}
+
+// Tag 1: the line mean (S(t) + S(t + 4)) / 2 closest to v, first on ties.
+KORDEX_VECTOR_CLONES
+void ChooseLine(const std::int32_t (*__restrict mean)[kChunk], const std::int16_t* __restrict value,
+                std::int32_t* __restrict target, int n)
+{
+    for (int c = 0; c < n; ++c) {
+        const int v = value[c];
+        int best = (mean[0][c] + mean[4][c]) / 2;
+        int bestDist = Abs(best - v);
+        for (int t = 1; t < 4; ++t) {
+            const int l = (mean[t][c] + mean[t + 4][c]) / 2;
+            const int d = Abs(l - v);
+            best = d < bestDist ? l : best;
+            bestDist = d < bestDist ? d : bestDist;
+        }
+        target[c] = best;
+    }
+}
+
+// Tag 0: the sector k closest to v (first on ties), then the pair mean of k
+// with k + 3, k + 4 or k + 5 closest to v (a later one only when strictly
+// closer). The three partners are carried along while k is chosen.
+KORDEX_VECTOR_CLONES
+void ChooseSectorPair(const std::int32_t (*__restrict mean)[kChunk], const std::int16_t* __restrict value,
+                      std::int32_t* __restrict target, int n)
+{
+    for (int c = 0; c < n; ++c) {
+        const int v = value[c];
+        int s = mean[0][c], a = mean[3][c], b = mean[4][c], e = mean[5][c];
+        int bestDist = Abs(s - v);
+        for (int t = 1; t < 8; ++t) {
+            const int d = Abs(mean[t][c] - v);
+            const bool closer = d < bestDist;
+            s = closer ? mean[t][c] : s;
+            a = closer ? mean[(t + 3) % 8][c] : a;
+            b = closer ? mean[(t + 4) % 8][c] : b;
+            e = closer ? mean[(t + 5) % 8][c] : e;
+            bestDist = closer ? d : bestDist;
+        }
+        int best = (s + a) / 2;
+        int pairDist = Abs(best - v);
+        const int withB = (s + b) / 2, distB = Abs(withB - v);
+        best = distB < pairDist ? withB : best;
+        pairDist = distB < pairDist ? distB : pairDist;
+        const int withE = (s + e) / 2;
+        target[c] = Abs(withE - v) < pairDist ? withE : best;
+    }
+}
+
+// (((target - v) * m + 511) >> 10) + v in 32-bit lanes; every |m| is at most
+// kNarrowWeight.
+KORDEX_VECTOR_CLONES
+void BlendNarrow(const std::int32_t* __restrict target, const std::int16_t* __restrict value,
+                 const std::int32_t* __restrict weight, std::int16_t* __restrict out, int n)
+{
+    for (int c = 0; c < n; ++c) {
+        const int v = value[c];
+        out[c] = static_cast<std::int16_t>((((target[c] - v) * weight[c] + 511) >> 10) + v);
+    }
+}
+
+void BlendWide(const std::int32_t* target, const std::int16_t* value, const std::int64_t* weight, std::int16_t* out,
+               int n)
+{
+    for (int c = 0; c < n; ++c) {
+        const int v = value[c];
+        out[c] = platform::Wrap16((((static_cast<std::int64_t>(target[c]) - v) * weight[c] + 511) >> 10) + v);
+    }
+}
+
 }  // namespace
 
 int DirectionalSmoothing(const StageContext& ctx, int rad, int tag, const SmoothingControl& control)
@@ -65,44 +193,81 @@ int DirectionalSmoothing(const StageContext& ctx, int rad, int tag, const Smooth
         }
     const int w = ctx.width, h = ctx.height;
     if (2 * rad >= w || 2 * rad >= h) return 1;  // no pixel is Rad away from every edge
+    // Offsets are listed row by row with x rising, so neighbours along a row
+    // join into runs.
+    std::array<std::vector<Run>, 8> runs;
+    std::array<double, 8> inverse;
+    bool prefixNeeded = false;
+    for (std::size_t k = 0; k < 8; ++k) {
+        for (const Offset& o : sectors[k]) {
+            auto& list = runs[k];
+            if (!list.empty() && list.back().dy == o.dy && list.back().dx + list.back().length == o.dx)
+                ++list.back().length;
+            else
+                list.push_back({o.dy, o.dx, 1});
+        }
+        for (const Run& r : runs[k]) prefixNeeded = prefixNeeded || r.length >= kPrefixRun;
+        inverse[k] = InverseOf(static_cast<int>(sectors[k].size()));
+    }
     const std::vector<std::int16_t> src(ctx.image, ctx.image + ctx.Pixels());
-    std::array<std::vector<std::ptrdiff_t>, 8> deltas;
-    for (int k = 0; k < 8; ++k)
-        for (const Offset& o : sectors[static_cast<std::size_t>(k)])
-            deltas[static_cast<std::size_t>(k)].push_back(static_cast<std::ptrdiff_t>(o.dy) * w + o.dx);
+    // Row prefix sums: prefix[y][x] is the sum of the row's samples before x.
+    const std::size_t stride = static_cast<std::size_t>(w) + 1;
+    std::vector<std::uint32_t> prefix(prefixNeeded ? stride * static_cast<std::size_t>(h) : 0);
+    if (prefixNeeded)
+        ParallelRows(ctx.threads, 0, h - 1, [&](const RowBand& band) {
+            for (int y = band.firstRow; y <= band.lastRow; ++y) {
+                const std::int16_t* row = src.data() + static_cast<std::size_t>(y) * w;
+                std::uint32_t* out = prefix.data() + static_cast<std::size_t>(y) * stride;
+                std::uint32_t sum = 0;
+                out[0] = 0;
+                for (int x = 0; x < w; ++x) out[x + 1] = sum += static_cast<std::uint32_t>(row[x]);
+            }
+        });
+    const bool controlled = control.density && control.positive;
+    const bool narrowConstant = control.weight >= -kNarrowWeight && control.weight <= kNarrowWeight;
     ForRows(ctx, rad, h - 1 - rad, [&](int y) {
-        for (int x = rad; x < w - rad; ++x) {
-            const std::size_t i = static_cast<std::size_t>(y) * w + x;
-            const std::int16_t* p = src.data() + i;
-            const int v = *p;
-            int mean[8];
-            for (int k = 0; k < 8; ++k) {
-                const auto& d = deltas[static_cast<std::size_t>(k)];
-                int sum = 0;
-                for (std::ptrdiff_t off : d) sum += p[off];
-                mean[k] = sum / static_cast<int>(d.size());
-            }
-            const std::int64_t m = ControlledWeight(ctx, control, i);
-            int target;
-            if (tag == 1) {
-                int best = (mean[0] + mean[4]) / 2;
-                for (int t = 1; t < 4; ++t) {
-                    const int l = (mean[t] + mean[t + 4]) / 2;
-                    if (std::abs(l - v) < std::abs(best - v)) best = l;
+        alignas(64) std::int32_t mean[8][kChunk];
+        alignas(64) std::int32_t target[kChunk];
+        alignas(64) std::int32_t narrow[kChunk];
+        alignas(64) std::int64_t wide[kChunk];
+        for (int x0 = rad; x0 < w - rad; x0 += kChunk) {
+            const int n = std::min(kChunk, w - rad - x0);
+            const std::size_t first = static_cast<std::size_t>(y) * w + x0;
+            const std::int16_t* value = src.data() + first;
+            for (std::size_t k = 0; k < 8; ++k) {
+                std::fill(mean[k], mean[k] + n, 0);
+                for (const Run& r : runs[k]) {
+                    if (r.length >= kPrefixRun) {
+                        const std::uint32_t* row =
+                            prefix.data() + static_cast<std::size_t>(y + r.dy) * stride + x0 + r.dx;
+                        AddRunSums(mean[k], row + r.length, row, n);
+                    } else {
+                        const std::int16_t* p = value + static_cast<std::ptrdiff_t>(r.dy) * w + r.dx;
+                        for (int j = 0; j < r.length; ++j) AddSamples(mean[k], p + j, n);
+                    }
                 }
-                target = best;
+                DivideSums(mean[k], n, inverse[k]);
+            }
+            if (tag == 1)
+                ChooseLine(mean, value, target, n);
+            else
+                ChooseSectorPair(mean, value, target, n);
+            bool narrowWeights = narrowConstant;
+            if (controlled) {
+                narrowWeights = true;
+                for (int c = 0; c < n; ++c) {
+                    wide[c] = ControlledWeight(ctx, control, first + static_cast<std::size_t>(c));
+                    narrowWeights = narrowWeights && wide[c] >= -kNarrowWeight && wide[c] <= kNarrowWeight;
+                }
             } else {
-                int k = 0;
-                for (int t = 1; t < 8; ++t)
-                    if (std::abs(mean[t] - v) < std::abs(mean[k] - v)) k = t;
-                int best = (mean[k] + mean[(k + 3) % 8]) / 2;
-                for (int j : {(k + 4) % 8, (k + 5) % 8}) {
-                    const int pair = (mean[k] + mean[j]) / 2;
-                    if (std::abs(pair - v) < std::abs(best - v)) best = pair;
-                }
-                target = best;
+                std::fill(wide, wide + n, control.weight);
             }
-            ctx.image[i] = platform::Wrap16((((static_cast<std::int64_t>(target) - v) * m + 511) >> 10) + v);
+            if (narrowWeights) {
+                for (int c = 0; c < n; ++c) narrow[c] = static_cast<std::int32_t>(wide[c]);
+                BlendNarrow(target, value, narrow, ctx.image + first, n);
+            } else {
+                BlendWide(target, value, wide, ctx.image + first, n);
+            }
         }
     });
     return 1;
