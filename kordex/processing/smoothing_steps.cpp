@@ -74,18 +74,24 @@ double InverseOf(int d)
 constexpr std::int64_t kNarrowWeight = 1 << 14;
 
 KORDEX_VECTOR_CLONES
-void AddSamples(std::int32_t* __restrict sums, const std::int16_t* __restrict p, int n)
+void AddSamples(std::int32_t* __restrict sums, const std::int16_t* __restrict p, int n, bool first)
 {
-    for (int c = 0; c < n; ++c) sums[c] += p[c];
+    if (first)
+        for (int c = 0; c < n; ++c) sums[c] = p[c];
+    else
+        for (int c = 0; c < n; ++c) sums[c] += p[c];
 }
 
 // The row prefix sums wrap modulo 2^32; a run's true sum fits in 32 bits, so
 // the wrapped difference is exact.
 KORDEX_VECTOR_CLONES
 void AddRunSums(std::int32_t* __restrict sums, const std::uint32_t* __restrict end, const std::uint32_t* __restrict begin,
-                int n)
+                int n, bool first)
 {
-    for (int c = 0; c < n; ++c) sums[c] += static_cast<std::int32_t>(end[c] - begin[c]);
+    if (first)
+        for (int c = 0; c < n; ++c) sums[c] = static_cast<std::int32_t>(end[c] - begin[c]);
+    else
+        for (int c = 0; c < n; ++c) sums[c] += static_cast<std::int32_t>(end[c] - begin[c]);
 }
 
 KORDEX_VECTOR_CLONES
@@ -225,6 +231,9 @@ int DirectionalSmoothing(const StageContext& ctx, int rad, int tag, const Smooth
         });
     const bool controlled = control.density && control.positive;
     const bool narrowConstant = control.weight >= -kNarrowWeight && control.weight <= kNarrowWeight;
+    std::array<std::int32_t, kChunk> constantWeights;
+    constantWeights.fill(narrowConstant ? static_cast<std::int32_t>(control.weight) : 0);
+    const std::int32_t* constantNarrow = constantWeights.data();
     ForRows(ctx, rad, h - 1 - rad, [&](int y) {
         alignas(64) std::int32_t mean[8][kChunk];
         alignas(64) std::int32_t target[kChunk];
@@ -235,16 +244,19 @@ int DirectionalSmoothing(const StageContext& ctx, int rad, int tag, const Smooth
             const std::size_t first = static_cast<std::size_t>(y) * w + x0;
             const std::int16_t* value = src.data() + first;
             for (std::size_t k = 0; k < 8; ++k) {
-                std::fill(mean[k], mean[k] + n, 0);
+                // Every sector holds at least one offset, so the first
+                // run sets the sums and the others add to them.
+                bool firstRun = true;
                 for (const Run& r : runs[k]) {
                     if (r.length >= kPrefixRun) {
                         const std::uint32_t* row =
                             prefix.data() + static_cast<std::size_t>(y + r.dy) * stride + x0 + r.dx;
-                        AddRunSums(mean[k], row + r.length, row, n);
+                        AddRunSums(mean[k], row + r.length, row, n, firstRun);
                     } else {
                         const std::int16_t* p = value + static_cast<std::ptrdiff_t>(r.dy) * w + r.dx;
-                        for (int j = 0; j < r.length; ++j) AddSamples(mean[k], p + j, n);
+                        for (int j = 0; j < r.length; ++j) AddSamples(mean[k], p + j, n, firstRun && j == 0);
                     }
+                    firstRun = false;
                 }
                 DivideSums(mean[k], n, inverse[k]);
             }
@@ -252,21 +264,26 @@ int DirectionalSmoothing(const StageContext& ctx, int rad, int tag, const Smooth
                 ChooseLine(mean, value, target, n);
             else
                 ChooseSectorPair(mean, value, target, n);
-            bool narrowWeights = narrowConstant;
-            if (controlled) {
-                narrowWeights = true;
-                for (int c = 0; c < n; ++c) {
-                    wide[c] = ControlledWeight(ctx, control, first + static_cast<std::size_t>(c));
-                    narrowWeights = narrowWeights && wide[c] >= -kNarrowWeight && wide[c] <= kNarrowWeight;
+            std::int16_t* out = ctx.image + first;
+            if (!controlled) {
+                if (narrowConstant) {
+                    BlendNarrow(target, value, constantNarrow, out, n);
+                } else {
+                    std::fill(wide, wide + n, control.weight);
+                    BlendWide(target, value, wide, out, n);
                 }
-            } else {
-                std::fill(wide, wide + n, control.weight);
+                continue;
+            }
+            bool narrowWeights = true;
+            for (int c = 0; c < n; ++c) {
+                wide[c] = ControlledWeight(ctx, control, first + static_cast<std::size_t>(c));
+                narrowWeights = narrowWeights && wide[c] >= -kNarrowWeight && wide[c] <= kNarrowWeight;
             }
             if (narrowWeights) {
                 for (int c = 0; c < n; ++c) narrow[c] = static_cast<std::int32_t>(wide[c]);
-                BlendNarrow(target, value, narrow, ctx.image + first, n);
+                BlendNarrow(target, value, narrow, out, n);
             } else {
-                BlendWide(target, value, wide, ctx.image + first, n);
+                BlendWide(target, value, wide, out, n);
             }
         }
     });
