@@ -52,11 +52,12 @@ constexpr int kChunk = 256;
 
 // A sector's offsets along one row: dx .. dx + length - 1 at dy. Runs of at
 // least kPrefixRun samples are summed from the row prefix sums (two loads
-// instead of length).
+// instead of length); shorter ones sample by sample, since building the
+// prefix sums costs more than it saves for the small radii.
 struct Run {
     int dy, dx, length;
 };
-constexpr int kPrefixRun = 3;
+constexpr int kPrefixRun = 8;
 
 // 1/d raised by a few units in the last place: sum * InverseOf(d), truncated
 // toward zero, equals sum / d (C division) for |sum| < 2^31 and d < 2^16. An
@@ -73,14 +74,20 @@ double InverseOf(int d)
 // (|target - v| < 2^16), so the blend runs in 32-bit lanes.
 constexpr std::int64_t kNarrowWeight = 1 << 14;
 
+// Four shifted rows at once, so the sums go through memory once per four
+// samples; a missing row is the zero row.
 KORDEX_VECTOR_CLONES
-void AddSamples(std::int32_t* __restrict sums, const std::int16_t* __restrict p, int n, bool first)
+void AddFourSamples(std::int32_t* __restrict sums, const std::int16_t* __restrict p0,
+                    const std::int16_t* __restrict p1, const std::int16_t* __restrict p2,
+                    const std::int16_t* __restrict p3, int n, bool first)
 {
     if (first)
-        for (int c = 0; c < n; ++c) sums[c] = p[c];
+        for (int c = 0; c < n; ++c) sums[c] = (p0[c] + p1[c]) + (p2[c] + p3[c]);
     else
-        for (int c = 0; c < n; ++c) sums[c] += p[c];
+        for (int c = 0; c < n; ++c) sums[c] += (p0[c] + p1[c]) + (p2[c] + p3[c]);
 }
+
+alignas(64) constexpr std::int16_t kZeroRow[kChunk] = {};
 
 // The row prefix sums wrap modulo 2^32; a run's true sum fits in 32 bits, so
 // the wrapped difference is exact.
@@ -200,19 +207,29 @@ int DirectionalSmoothing(const StageContext& ctx, int rad, int tag, const Smooth
     const int w = ctx.width, h = ctx.height;
     if (2 * rad >= w || 2 * rad >= h) return 1;  // no pixel is Rad away from every edge
     // Offsets are listed row by row with x rising, so neighbours along a row
-    // join into runs.
-    std::array<std::vector<Run>, 8> runs;
+    // join into runs; the long runs are summed from prefix sums, the samples
+    // of the others one by one (as offsets into the image).
+    std::array<std::vector<Run>, 8> longRuns;
+    std::array<std::vector<std::ptrdiff_t>, 8> samples;
     std::array<double, 8> inverse;
     bool prefixNeeded = false;
     for (std::size_t k = 0; k < 8; ++k) {
+        std::vector<Run> runs;
         for (const Offset& o : sectors[k]) {
-            auto& list = runs[k];
-            if (!list.empty() && list.back().dy == o.dy && list.back().dx + list.back().length == o.dx)
-                ++list.back().length;
+            if (!runs.empty() && runs.back().dy == o.dy && runs.back().dx + runs.back().length == o.dx)
+                ++runs.back().length;
             else
-                list.push_back({o.dy, o.dx, 1});
+                runs.push_back({o.dy, o.dx, 1});
         }
-        for (const Run& r : runs[k]) prefixNeeded = prefixNeeded || r.length >= kPrefixRun;
+        for (const Run& r : runs) {
+            if (r.length >= kPrefixRun) {
+                longRuns[k].push_back(r);
+                prefixNeeded = true;
+                continue;
+            }
+            for (int j = 0; j < r.length; ++j)
+                samples[k].push_back(static_cast<std::ptrdiff_t>(r.dy) * w + r.dx + j);
+        }
         inverse[k] = InverseOf(static_cast<int>(sectors[k].size()));
     }
     const std::vector<std::int16_t> src(ctx.image, ctx.image + ctx.Pixels());
@@ -245,18 +262,20 @@ int DirectionalSmoothing(const StageContext& ctx, int rad, int tag, const Smooth
             const std::int16_t* value = src.data() + first;
             for (std::size_t k = 0; k < 8; ++k) {
                 // Every sector holds at least one offset, so the first
-                // run sets the sums and the others add to them.
-                bool firstRun = true;
-                for (const Run& r : runs[k]) {
-                    if (r.length >= kPrefixRun) {
-                        const std::uint32_t* row =
-                            prefix.data() + static_cast<std::size_t>(y + r.dy) * stride + x0 + r.dx;
-                        AddRunSums(mean[k], row + r.length, row, n, firstRun);
-                    } else {
-                        const std::int16_t* p = value + static_cast<std::ptrdiff_t>(r.dy) * w + r.dx;
-                        for (int j = 0; j < r.length; ++j) AddSamples(mean[k], p + j, n, firstRun && j == 0);
-                    }
-                    firstRun = false;
+                // call sets the sums and the others add to them.
+                bool firstCall = true;
+                for (const Run& r : longRuns[k]) {
+                    const std::uint32_t* row = prefix.data() + static_cast<std::size_t>(y + r.dy) * stride + x0 + r.dx;
+                    AddRunSums(mean[k], row + r.length, row, n, firstCall);
+                    firstCall = false;
+                }
+                const std::vector<std::ptrdiff_t>& offsets = samples[k];
+                for (std::size_t j = 0; j < offsets.size(); j += 4) {
+                    const std::int16_t* p[4];
+                    for (std::size_t q = 0; q < 4; ++q)
+                        p[q] = j + q < offsets.size() ? value + offsets[j + q] : kZeroRow;
+                    AddFourSamples(mean[k], p[0], p[1], p[2], p[3], n, firstCall);
+                    firstCall = false;
                 }
                 DivideSums(mean[k], n, inverse[k]);
             }
