@@ -13,6 +13,7 @@
 #include "processing/box_smooth.h"
 #include "processing/final_contrast.h"
 #include "processing/grey_remap.h"
+#include "processing/smoothing_steps.h"
 #include "processing/unsharp_mask.h"
 
 namespace {
@@ -129,6 +130,35 @@ void BM_OpenCvMedian5x5(benchmark::State& state)
     }
 }
 BENCHMARK(BM_OpenCvMedian5x5)->Unit(benchmark::kMicrosecond);
+
+// One smoothing step of the unsharp mask on one thread: Tag 0 and Tag 1
+// directional smoothing at the sample mode's radii 4 and 3, and a weighted
+// smoothing (Tag -200) at radius 4.
+void BM_SmoothingStep(benchmark::State& state)
+{
+    const int tag = static_cast<int>(state.range(0)), rad = static_cast<int>(state.range(1));
+    const auto src = Phantom();
+    std::vector<std::int16_t> img(src.size());
+    kordex::IpParams p;
+    std::int32_t abortState = 0;
+    kordex::StageContext ctx;
+    ctx.width = kWidth;
+    ctx.height = kHeight;
+    ctx.abortState = &abortState;
+    ctx.params = &p;
+    kordex::SmoothingControl control;
+    control.weight = 25 * 1024 / 100;
+    for (auto _ : state) {
+        img = src;
+        ctx.image = img.data();
+        if (tag < 0)
+            kordex::WeightedSmoothing(ctx, rad, tag, control);
+        else
+            kordex::DirectionalSmoothing(ctx, rad, tag, control);
+        benchmark::DoNotOptimize(img.data());
+    }
+}
+BENCHMARK(BM_SmoothingStep)->Args({0, 4})->Args({1, 3})->Args({-200, 4})->Unit(benchmark::kMicrosecond);
 
 // The sample mode 1 (remap with percentiles, five unsharp steps, final cut and
 // rescale to 0..4095, brush-up 2), as in config/kordex.ini.

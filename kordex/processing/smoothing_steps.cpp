@@ -182,6 +182,32 @@ void BlendWide(const std::int32_t* target, const std::int16_t* value, const std:
     }
 }
 
+// Weighted smoothing, one disc offset for a chunk of pixels: a sample s
+// with d = |s - v| below t1 adds s and 1, one below t2 adds near(u * s) and
+// u = 1 - (d - t1) / t1, others nothing. Without branches: d is clamped into
+// t1..t2 (t2 = 2 * t1), so u comes out exactly 1 below t1 and exactly 0 from
+// t2 on, where near(0 * s) is 0 too; adding 0 leaves a sum as it is (none
+// is ever -0.0). So every pixel's sums are the same, in the same order, as
+// with branches. t1 is at least 1.
+KORDEX_VECTOR_CLONES
+void AddWeightedSamples(double* __restrict sum, double* __restrict total, const std::int16_t* __restrict sample,
+                        const std::int16_t* __restrict value, int n, int t1, int t2)
+{
+    const double t1Real = t1;
+    for (int c = 0; c < n; ++c) {
+        const int s = sample[c];
+        const int d = Abs(s - value[c]);
+        const int clamped = std::min(std::max(d, t1), t2);
+        const double u = 1.0 - static_cast<double>(clamped - t1) / t1Real;
+        // Both terms are formed for every sample (no conversion is left to
+        // a branch), then s is taken below t1.
+        const int weighted = platform::Near(u * s);
+        const int full = d < t1;
+        sum[c] += weighted + full * (s - weighted);
+        total[c] += u;
+    }
+}
+
 }  // namespace
 
 int DirectionalSmoothing(const StageContext& ctx, int rad, int tag, const SmoothingControl& control)
@@ -327,28 +353,27 @@ int WeightedSmoothing(const StageContext& ctx, int rad, int tag, const Smoothing
     if (2 * rad >= w || 2 * rad >= h) return 1;
     const std::int64_t threshold = std::llabs(static_cast<long long>(tag));
     const std::int64_t t1 = threshold / 2, t2 = 2 * (threshold / 2);
+    if (t1 == 0) return 1;  // no sample is ever close enough: nothing changes
+    // |s - v| is at most 65535, so limited thresholds compare the same.
+    const int near = static_cast<int>(std::min<std::int64_t>(t1, 65536));
+    const int far = static_cast<int>(std::min<std::int64_t>(t2, 131072));
     const std::vector<std::int16_t> src(ctx.image, ctx.image + ctx.Pixels());
     ForRows(ctx, rad, h - 1 - rad, [&](int y) {
-        for (int x = rad; x < w - rad; ++x) {
-            const std::size_t i = static_cast<std::size_t>(y) * w + x;
-            const std::int16_t* p = src.data() + i;
-            const int v = *p;
-            double sum = 0, total = 0;
-            for (std::ptrdiff_t off : disc) {
-                const int s = p[off];
-                const std::int64_t d = std::abs(s - v);
-                if (d < t1) {
-                    sum += s;
-                    total += 1;
-                } else if (d < t2) {
-                    const double u = 1.0 - static_cast<double>(d - t1) / static_cast<double>(t1);
-                    sum += platform::Near(u * s);
-                    total += u;
-                }
-            }
-            if (total > 0.00001) {
+        alignas(64) double sum[kChunk];
+        alignas(64) double total[kChunk];
+        for (int x0 = rad; x0 < w - rad; x0 += kChunk) {
+            const int n = std::min(kChunk, w - rad - x0);
+            const std::size_t first = static_cast<std::size_t>(y) * w + x0;
+            const std::int16_t* value = src.data() + first;
+            std::fill(sum, sum + n, 0.0);
+            std::fill(total, total + n, 0.0);
+            for (std::ptrdiff_t off : disc) AddWeightedSamples(sum, total, value + off, value, n, near, far);
+            for (int c = 0; c < n; ++c) {
+                if (!(total[c] > 0.00001)) continue;
+                const std::size_t i = first + static_cast<std::size_t>(c);
+                const int v = value[c];
                 const std::int64_t m = ControlledWeight(ctx, control, i);
-                const std::int64_t mean = NearClamped(sum / total);
+                const std::int64_t mean = NearClamped(sum[c] / total[c]);
                 ctx.image[i] = platform::Wrap16(v - ((m * (v - mean) - 512) >> 10) - 1);
             }
         }

@@ -1,9 +1,10 @@
-// Directional smoothing against a plain per-pixel reference of the rule:
-// sector means by integer division, the closest line (Tag 1) or sector pair
-// (Tag 0) with first-on-ties, the weighted blend. Random images over the
-// full 16-bit range and over a few levels (where ties are common), radii
-// from the smallest that fills every sector to the largest the tables take,
-// odd shapes, weights that need 64-bit products, and difference control.
+// Directional and weighted smoothing against plain per-pixel references of
+// their rules: sector means by integer division, the closest line (Tag 1) or
+// sector pair (Tag 0) with first-on-ties, the weighted blend; the weighted
+// disc sums in disc order. Random images over the full 16-bit range and over
+// a few levels (where ties are common), radii from the smallest to the
+// largest the tables take, odd shapes, weights that need 64-bit products,
+// extreme thresholds and difference control.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -114,6 +115,79 @@ TEST(DirectionalSmoothing, MatchesThePlainRule)
         }
         const auto expected = Reference(f.image, c.width, c.height, c.rad, c.tag, control);
         ASSERT_EQ(kordex::DirectionalSmoothing(f.ctx, c.rad, c.tag, control), 1);
+        EXPECT_EQ(f.image, expected);
+        EXPECT_EQ(f.abortState, 0);
+    }
+}
+
+std::vector<std::int16_t> WeightedReference(const std::vector<std::int16_t>& src, int w, int h, int rad, int tag,
+                                            const SmoothingControl& control)
+{
+    const std::int64_t threshold = std::llabs(static_cast<long long>(tag));
+    const std::int64_t t1 = threshold / 2, t2 = 2 * (threshold / 2);
+    std::vector<std::int16_t> out = src;
+    for (int y = rad; y < h - rad; ++y)
+        for (int x = rad; x < w - rad; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * w + x;
+            const int v = src[i];
+            double sum = 0, total = 0;
+            for (int dy = -rad; dy <= rad; ++dy)
+                for (int dx = -rad; dx <= rad; ++dx) {
+                    if (dx * dx + dy * dy > rad * rad) continue;
+                    const int s = src[static_cast<std::size_t>(y + dy) * w + x + dx];
+                    const std::int64_t d = std::abs(s - v);
+                    if (d < t1) {
+                        sum += s;
+                        total += 1;
+                    } else if (d < t2) {
+                        const double u = 1.0 - static_cast<double>(d - t1) / static_cast<double>(t1);
+                        sum += platform::Near(u * s);
+                        total += u;
+                    }
+                }
+            if (total > 0.00001) {
+                std::int64_t m = control.weight;
+                if (control.density && control.positive)
+                    m = std::min<std::int64_t>(control.positive->Weight(control.density[i], control.weight), 1024);
+                const std::int64_t mean = kordex::NearClamped(sum / total);
+                out[i] = platform::Wrap16(v - ((m * (v - mean) - 512) >> 10) - 1);
+            }
+        }
+    return out;
+}
+
+TEST(WeightedSmoothing, MatchesThePlainRule)
+{
+    const DirectionalCase cases[] = {
+        {64, 48, 1, -1, 256, -32768, 32767, false, 2},  // threshold 1: T1 = 0, nothing changes
+        {64, 48, 1, -2, 256, 0, 3, false, 1},
+        {97, 53, 2, -3, 256, -32768, 32767, false, 2},
+        {300, 41, 3, -50, 1024, 900, 1100, false, 3},
+        {531, 37, 5, -400, -256, -2000, 2000, false, 2},
+        {80, 80, 10, -100001, 512, -32768, 32767, false, 2},
+        {80, 80, 10, -2147483647 - 1, 512, -32768, 32767, false, 2},
+        {71, 70, 18, -120, 30000, 0, 300, false, 2},
+        {11, 11, 5, -60, 256, 0, 100, false, 1},  // one pixel far enough from every edge
+        {300, 40, 4, -200, 256, 0, 3000, true, 2},
+    };
+    std::mt19937 random(9);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " rad " << c.rad << " tag " << c.tag
+                                          << " weight " << c.weight << " range " << c.lo << ".." << c.hi);
+        test_support::StageFixture f(c.width, c.height, c.threads);
+        std::uniform_int_distribution<int> sample(c.lo, c.hi);
+        for (auto& v : f.image) v = static_cast<std::int16_t>(sample(random));
+        std::vector<std::int16_t> density(f.image.size());
+        for (auto& v : density) v = static_cast<std::int16_t>(sample(random));
+        const WeightCurve curve(500, 1500, 2500, 0.3f, 2.5f);
+        SmoothingControl control;
+        control.weight = c.weight;
+        if (c.control) {
+            control.density = density.data();
+            control.positive = &curve;
+        }
+        const auto expected = WeightedReference(f.image, c.width, c.height, c.rad, c.tag, control);
+        ASSERT_EQ(kordex::WeightedSmoothing(f.ctx, c.rad, c.tag, control), 1);
         EXPECT_EQ(f.image, expected);
         EXPECT_EQ(f.abortState, 0);
     }
