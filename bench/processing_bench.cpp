@@ -59,7 +59,8 @@ void BM_OpenCvBlur(benchmark::State& state)
 }
 BENCHMARK(BM_OpenCvBlur)->Arg(2)->Arg(10)->Arg(60)->Unit(benchmark::kMicrosecond);
 
-void BM_MedianOfThree3x3(benchmark::State& state)
+// The despeckle stage on one thread with the given passes.
+void DespeckleLoop(benchmark::State& state, const kordex::ImageDespeckleParams& p)
 {
     const auto src = Phantom();
     std::vector<std::int16_t> img(src.size());
@@ -69,65 +70,56 @@ void BM_MedianOfThree3x3(benchmark::State& state)
     ctx.height = kHeight;
     ctx.threads = 1;
     ctx.abortWord = &abortWord;
-    kordex::ImageDespeckleParams p;
-    p.threshold = 0;  // median-of-three pass on every pixel
-    p.numPasses = 1;
     for (auto _ : state) {
         img = src;
         ctx.image = img.data();
         kordex::ImageDespeckle(ctx, p);
         benchmark::DoNotOptimize(img.data());
     }
+}
+
+// cv::medianBlur of the given size on the same data (it takes 8U, 16U or
+// 32F for sizes 3 and 5).
+void OpenCvMedianLoop(benchmark::State& state, int size)
+{
+    auto src = Phantom();
+    cv::Mat in(kHeight, kWidth, CV_16S, src.data()), u16, out;
+    in.convertTo(u16, CV_16U);
+    cv::setNumThreads(1);
+    for (auto _ : state) {
+        cv::medianBlur(u16, out, size);
+        benchmark::DoNotOptimize(out.data);
+    }
+}
+
+void BM_MedianOfThree3x3(benchmark::State& state)
+{
+    kordex::ImageDespeckleParams p;
+    p.threshold = 0;  // median-of-three pass on every pixel
+    p.numPasses = 1;
+    DespeckleLoop(state, p);
 }
 BENCHMARK(BM_MedianOfThree3x3)->Unit(benchmark::kMicrosecond);
 
 void BM_OpenCvMedian3x3(benchmark::State& state)
 {
-    auto src = Phantom();
-    cv::Mat in(kHeight, kWidth, CV_16S, src.data()), u16, out;
-    in.convertTo(u16, CV_16U);  // medianBlur 3x3 takes 8U, 16U or 32F
-    cv::setNumThreads(1);
-    for (auto _ : state) {
-        cv::medianBlur(u16, out, 3);
-        benchmark::DoNotOptimize(out.data);
-    }
+    OpenCvMedianLoop(state, 3);
 }
 BENCHMARK(BM_OpenCvMedian3x3)->Unit(benchmark::kMicrosecond);
 
-// The 5x5 median-of-three pass of the despeckle stage on every pixel (3x3
-// passes off) against cv::medianBlur 5x5.
+// The 5x5 median-of-three pass on every pixel, the 3x3 passes off.
 void BM_MedianOfThree5x5(benchmark::State& state)
 {
-    const auto src = Phantom();
-    std::vector<std::int16_t> img(src.size());
-    std::int32_t abortWord = 0;
-    kordex::ImageDespeckleContext ctx;
-    ctx.width = kWidth;
-    ctx.height = kHeight;
-    ctx.threads = 1;
-    ctx.abortWord = &abortWord;
     kordex::ImageDespeckleParams p;
     p.threshold = -1;
     p.threshold5x5 = 0;
-    for (auto _ : state) {
-        img = src;
-        ctx.image = img.data();
-        kordex::ImageDespeckle(ctx, p);
-        benchmark::DoNotOptimize(img.data());
-    }
+    DespeckleLoop(state, p);
 }
 BENCHMARK(BM_MedianOfThree5x5)->Unit(benchmark::kMicrosecond);
 
 void BM_OpenCvMedian5x5(benchmark::State& state)
 {
-    auto src = Phantom();
-    cv::Mat in(kHeight, kWidth, CV_16S, src.data()), u16, out;
-    in.convertTo(u16, CV_16U);  // medianBlur 5x5 takes 8U, 16U or 32F
-    cv::setNumThreads(1);
-    for (auto _ : state) {
-        cv::medianBlur(u16, out, 5);
-        benchmark::DoNotOptimize(out.data);
-    }
+    OpenCvMedianLoop(state, 5);
 }
 BENCHMARK(BM_OpenCvMedian5x5)->Unit(benchmark::kMicrosecond);
 

@@ -23,8 +23,8 @@ namespace {
 using kordex::SmoothingControl;
 using kordex::WeightCurve;
 
-std::vector<std::int16_t> Reference(const std::vector<std::int16_t>& src, int w, int h, int rad, int tag,
-                                    const SmoothingControl& control)
+std::vector<std::int16_t> DirectionalReference(const std::vector<std::int16_t>& src, int w, int h, int rad, int tag,
+                                               const SmoothingControl& control)
 {
     std::array<std::vector<std::array<int, 2>>, 8> sectors;
     for (int y = -rad; y <= rad; ++y)
@@ -71,7 +71,7 @@ std::vector<std::int16_t> Reference(const std::vector<std::int16_t>& src, int w,
     return out;
 }
 
-struct DirectionalCase {
+struct SmoothingCase {
     int width, height, rad, tag;
     std::int64_t weight;
     int lo, hi;  // sample range
@@ -79,9 +79,37 @@ struct DirectionalCase {
     int threads;
 };
 
+using Step = int (*)(const kordex::StageContext&, int rad, int tag, const SmoothingControl&);
+using ReferenceStep = std::vector<std::int16_t> (*)(const std::vector<std::int16_t>&, int w, int h, int rad, int tag,
+                                                    const SmoothingControl&);
+
+// A random image (and density image) of the case, the step on it, and the
+// reference on the same input.
+void ExpectTheReference(const SmoothingCase& c, std::mt19937& random, Step step, ReferenceStep reference)
+{
+    SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " rad " << c.rad << " tag " << c.tag
+                                      << " weight " << c.weight << " range " << c.lo << ".." << c.hi);
+    test_support::StageFixture f(c.width, c.height, c.threads);
+    std::uniform_int_distribution<int> sample(c.lo, c.hi);
+    for (auto& v : f.image) v = static_cast<std::int16_t>(sample(random));
+    std::vector<std::int16_t> density(f.image.size());
+    for (auto& v : density) v = static_cast<std::int16_t>(sample(random));
+    const WeightCurve curve(500, 1500, 2500, 0.3f, 2.5f);
+    SmoothingControl control;
+    control.weight = c.weight;
+    if (c.control) {
+        control.density = density.data();
+        control.positive = &curve;
+    }
+    const auto expected = reference(f.image, c.width, c.height, c.rad, c.tag, control);
+    ASSERT_EQ(step(f.ctx, c.rad, c.tag, control), 1);
+    EXPECT_EQ(f.image, expected);
+    EXPECT_EQ(f.abortState, 0);
+}
+
 TEST(DirectionalSmoothing, MatchesThePlainRule)
 {
-    const DirectionalCase cases[] = {
+    const SmoothingCase cases[] = {
         {64, 48, 2, 0, 256, -32768, 32767, false, 2},
         {64, 48, 2, 1, 256, -32768, 32767, false, 1},
         {97, 53, 3, 1, 256, 0, 4, false, 2},
@@ -98,26 +126,7 @@ TEST(DirectionalSmoothing, MatchesThePlainRule)
         {300, 40, 3, 1, 90000, 0, 3000, true, 2},
     };
     std::mt19937 random(7);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " rad " << c.rad << " tag " << c.tag
-                                          << " weight " << c.weight << " range " << c.lo << ".." << c.hi);
-        test_support::StageFixture f(c.width, c.height, c.threads);
-        std::uniform_int_distribution<int> sample(c.lo, c.hi);
-        for (auto& v : f.image) v = static_cast<std::int16_t>(sample(random));
-        std::vector<std::int16_t> density(f.image.size());
-        for (auto& v : density) v = static_cast<std::int16_t>(sample(random));
-        const WeightCurve curve(500, 1500, 2500, 0.3f, 2.5f);
-        SmoothingControl control;
-        control.weight = c.weight;
-        if (c.control) {
-            control.density = density.data();
-            control.positive = &curve;
-        }
-        const auto expected = Reference(f.image, c.width, c.height, c.rad, c.tag, control);
-        ASSERT_EQ(kordex::DirectionalSmoothing(f.ctx, c.rad, c.tag, control), 1);
-        EXPECT_EQ(f.image, expected);
-        EXPECT_EQ(f.abortState, 0);
-    }
+    for (const auto& c : cases) ExpectTheReference(c, random, kordex::DirectionalSmoothing, DirectionalReference);
 }
 
 std::vector<std::int16_t> WeightedReference(const std::vector<std::int16_t>& src, int w, int h, int rad, int tag,
@@ -158,7 +167,7 @@ std::vector<std::int16_t> WeightedReference(const std::vector<std::int16_t>& src
 
 TEST(WeightedSmoothing, MatchesThePlainRule)
 {
-    const DirectionalCase cases[] = {
+    const SmoothingCase cases[] = {
         {64, 48, 1, -1, 256, -32768, 32767, false, 2},  // threshold 1: T1 = 0, nothing changes
         {64, 48, 1, -2, 256, 0, 3, false, 1},
         {97, 53, 2, -3, 256, -32768, 32767, false, 2},
@@ -171,26 +180,7 @@ TEST(WeightedSmoothing, MatchesThePlainRule)
         {300, 40, 4, -200, 256, 0, 3000, true, 2},
     };
     std::mt19937 random(9);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " rad " << c.rad << " tag " << c.tag
-                                          << " weight " << c.weight << " range " << c.lo << ".." << c.hi);
-        test_support::StageFixture f(c.width, c.height, c.threads);
-        std::uniform_int_distribution<int> sample(c.lo, c.hi);
-        for (auto& v : f.image) v = static_cast<std::int16_t>(sample(random));
-        std::vector<std::int16_t> density(f.image.size());
-        for (auto& v : density) v = static_cast<std::int16_t>(sample(random));
-        const WeightCurve curve(500, 1500, 2500, 0.3f, 2.5f);
-        SmoothingControl control;
-        control.weight = c.weight;
-        if (c.control) {
-            control.density = density.data();
-            control.positive = &curve;
-        }
-        const auto expected = WeightedReference(f.image, c.width, c.height, c.rad, c.tag, control);
-        ASSERT_EQ(kordex::WeightedSmoothing(f.ctx, c.rad, c.tag, control), 1);
-        EXPECT_EQ(f.image, expected);
-        EXPECT_EQ(f.abortState, 0);
-    }
+    for (const auto& c : cases) ExpectTheReference(c, random, kordex::WeightedSmoothing, WeightedReference);
 }
 
 TEST(DirectionalSmoothing, RadiusWithAnEmptyOrOverfullSectorFailsTheRun)
