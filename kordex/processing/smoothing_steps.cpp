@@ -44,9 +44,9 @@ std::int64_t ControlledWeight(const StageContext& ctx, const SmoothingControl& c
 }
 
 // Directional smoothing works on chunks of kChunk pixels of a row: the eight
-// sector sums of every pixel of the chunk are built offset by offset (or run
-// by run) in plain loops over the chunk, then divided, then the target mean
-// is chosen without branches. Each pixel's arithmetic is the same as for the
+// sector sums of every pixel of the chunk are built four offsets at a time
+// (a long run of offsets from prefix sums) in plain loops over the chunk,
+// then divided, then the target mean is chosen without branches. Each pixel's arithmetic is the same as for the
 // pixel alone, so the result does not depend on the chunking.
 constexpr int kChunk = 256;
 
@@ -74,8 +74,8 @@ double InverseOf(int d)
 // (|target - v| < 2^16), so the blend runs in 32-bit lanes.
 constexpr std::int64_t kNarrowWeight = 1 << 14;
 
-// Four shifted rows at once, so the sums go through memory once per four
-// samples; a missing row is the zero row.
+// The samples at four offsets at once, so the sums go through memory once
+// per four samples; a missing offset reads the zero row.
 KORDEX_VECTOR_CLONES
 void AddFourSamples(std::int32_t* __restrict sums, const std::int16_t* __restrict p0,
                     const std::int16_t* __restrict p1, const std::int16_t* __restrict p2,
