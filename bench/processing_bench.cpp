@@ -1,7 +1,7 @@
 // Processing benchmarks on a 688 x 910 image: BoxSmooth against OpenCV's
-// cv::blur (int16, replicated borders), the 3x3 median-of-three against
-// cv::medianBlur 3x3, and the whole standard chain of the sample mode 1 with
-// one and two threads.
+// cv::blur (int16, replicated borders), the 3x3 and 5x5 median-of-three
+// against cv::medianBlur 3x3 and 5x5, and the whole standard chain of the
+// sample mode 1 with one and two threads.
 #include <benchmark/benchmark.h>
 
 #include <opencv2/imgproc.hpp>
@@ -13,6 +13,7 @@
 #include "processing/box_smooth.h"
 #include "processing/final_contrast.h"
 #include "processing/grey_remap.h"
+#include "processing/smoothing_steps.h"
 #include "processing/unsharp_mask.h"
 
 namespace {
@@ -58,7 +59,8 @@ void BM_OpenCvBlur(benchmark::State& state)
 }
 BENCHMARK(BM_OpenCvBlur)->Arg(2)->Arg(10)->Arg(60)->Unit(benchmark::kMicrosecond);
 
-void BM_MedianOfThree3x3(benchmark::State& state)
+// The despeckle stage on one thread with the given passes.
+void DespeckleLoop(benchmark::State& state, const kordex::ImageDespeckleParams& p)
 {
     const auto src = Phantom();
     std::vector<std::int16_t> img(src.size());
@@ -68,9 +70,6 @@ void BM_MedianOfThree3x3(benchmark::State& state)
     ctx.height = kHeight;
     ctx.threads = 1;
     ctx.abortWord = &abortWord;
-    kordex::ImageDespeckleParams p;
-    p.threshold = 0;  // median-of-three pass on every pixel
-    p.numPasses = 1;
     for (auto _ : state) {
         img = src;
         ctx.image = img.data();
@@ -78,20 +77,80 @@ void BM_MedianOfThree3x3(benchmark::State& state)
         benchmark::DoNotOptimize(img.data());
     }
 }
+
+// cv::medianBlur of the given size on the same data (it takes 8U, 16U or
+// 32F for sizes 3 and 5).
+void OpenCvMedianLoop(benchmark::State& state, int size)
+{
+    auto src = Phantom();
+    cv::Mat in(kHeight, kWidth, CV_16S, src.data()), u16, out;
+    in.convertTo(u16, CV_16U);
+    cv::setNumThreads(1);
+    for (auto _ : state) {
+        cv::medianBlur(u16, out, size);
+        benchmark::DoNotOptimize(out.data);
+    }
+}
+
+void BM_MedianOfThree3x3(benchmark::State& state)
+{
+    kordex::ImageDespeckleParams p;
+    p.threshold = 0;  // median-of-three pass on every pixel
+    p.numPasses = 1;
+    DespeckleLoop(state, p);
+}
 BENCHMARK(BM_MedianOfThree3x3)->Unit(benchmark::kMicrosecond);
 
 void BM_OpenCvMedian3x3(benchmark::State& state)
 {
-    auto src = Phantom();
-    cv::Mat in(kHeight, kWidth, CV_16S, src.data()), u16, out;
-    in.convertTo(u16, CV_16U);  // medianBlur 3x3 takes 8U, 16U or 32F
-    cv::setNumThreads(1);
-    for (auto _ : state) {
-        cv::medianBlur(u16, out, 3);
-        benchmark::DoNotOptimize(out.data);
-    }
+    OpenCvMedianLoop(state, 3);
 }
 BENCHMARK(BM_OpenCvMedian3x3)->Unit(benchmark::kMicrosecond);
+
+// The 5x5 median-of-three pass on every pixel, the 3x3 passes off.
+void BM_MedianOfThree5x5(benchmark::State& state)
+{
+    kordex::ImageDespeckleParams p;
+    p.threshold = -1;
+    p.threshold5x5 = 0;
+    DespeckleLoop(state, p);
+}
+BENCHMARK(BM_MedianOfThree5x5)->Unit(benchmark::kMicrosecond);
+
+void BM_OpenCvMedian5x5(benchmark::State& state)
+{
+    OpenCvMedianLoop(state, 5);
+}
+BENCHMARK(BM_OpenCvMedian5x5)->Unit(benchmark::kMicrosecond);
+
+// One smoothing step of the unsharp mask on one thread: Tag 0 and Tag 1
+// directional smoothing at the sample mode's radii 4 and 3, and a weighted
+// smoothing (Tag -200) at radius 4.
+void BM_SmoothingStep(benchmark::State& state)
+{
+    const int tag = static_cast<int>(state.range(0)), rad = static_cast<int>(state.range(1));
+    const auto src = Phantom();
+    std::vector<std::int16_t> img(src.size());
+    kordex::IpParams p;
+    std::int32_t abortState = 0;
+    kordex::StageContext ctx;
+    ctx.width = kWidth;
+    ctx.height = kHeight;
+    ctx.abortState = &abortState;
+    ctx.params = &p;
+    kordex::SmoothingControl control;
+    control.weight = 25 * 1024 / 100;
+    for (auto _ : state) {
+        img = src;
+        ctx.image = img.data();
+        if (tag < 0)
+            kordex::WeightedSmoothing(ctx, rad, tag, control);
+        else
+            kordex::DirectionalSmoothing(ctx, rad, tag, control);
+        benchmark::DoNotOptimize(img.data());
+    }
+}
+BENCHMARK(BM_SmoothingStep)->Args({0, 4})->Args({1, 3})->Args({-200, 4})->Unit(benchmark::kMicrosecond);
 
 // The sample mode 1 (remap with percentiles, five unsharp steps, final cut and
 // rescale to 0..4095, brush-up 2), as in config/kordex.ini.

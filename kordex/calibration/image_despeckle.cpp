@@ -20,8 +20,10 @@
 // -32768 and replaced by the 5x5 median-of-three of the unmarked copy.
 //
 // The median-of-three needs the 4th, 5th and 6th of the nine sorted window
-// values, not only the median, and a division by three; the 3x3 pass gets
-// them from a pruned sorting network over column-sorted rows (below).
+// values (the 12th, 13th and 14th of 25), not only the median, and a
+// division by three; both median passes get them from pruned comparator
+// networks over windows of sorted columns (below), the per-pixel
+// MedianOfThree from a partial sort.
 #include "calibration/image_despeckle.h"
 
 #include <algorithm>
@@ -143,6 +145,70 @@ void MedianOfThreeRow(const std::int16_t* __restrict lo, const std::int16_t* __r
     }
 }
 
+// The 5x5 median-of-three: each column of five is sorted once (lo to hi
+// into s0 .. s4) and shared by the five windows that hold it. In a window of
+// sorted columns the five rank rows are then sorted too (the columns stay
+// sorted). The value at 1-based row i and column j then has at least i * j
+// window values not above it and (6 - i) * (6 - j) not below it (itself
+// counted), so only the 13 values with both products at most 14 can take
+// the sorted positions 11, 12 and 13 (0-based); six values lie certainly
+// below them, so these are positions 5, 6 and 7 of the 13. A 16-input
+// odd-even merge sorting network cut down to 13 inputs gives them; the
+// comparisons that serve none of the three outputs are left out.
+KORDEX_VECTOR_CLONES
+void SortColumns5(const std::int16_t* const* rows, std::int16_t* __restrict s0, std::int16_t* __restrict s1,
+                  std::int16_t* __restrict s2, std::int16_t* __restrict s3, std::int16_t* __restrict s4, int n)
+{
+    const std::int16_t* __restrict r0 = rows[0];
+    const std::int16_t* __restrict r1 = rows[1];
+    const std::int16_t* __restrict r2 = rows[2];
+    const std::int16_t* __restrict r3 = rows[3];
+    const std::int16_t* __restrict r4 = rows[4];
+    for (int k = 0; k < n; ++k) {
+        std::int16_t a = r0[k], b = r1[k], c = r2[k], d = r3[k], e = r4[k];
+        Order(a, b); Order(d, e); Order(c, e); Order(c, d); Order(a, d);
+        Order(a, c); Order(b, e); Order(b, d); Order(b, c);
+        s0[k] = a;
+        s1[k] = b;
+        s2[k] = c;
+        s3[k] = d;
+        s4[k] = e;
+    }
+}
+
+// out[k]: the median-of-three of the window made of sorted columns k .. k + 4.
+KORDEX_VECTOR_CLONES
+void MedianOfThreeRow5(const std::int16_t* __restrict s0, const std::int16_t* __restrict s1,
+                       const std::int16_t* __restrict s2, const std::int16_t* __restrict s3,
+                       const std::int16_t* __restrict s4, std::int16_t* __restrict out, int n)
+{
+    for (int k = 0; k < n; ++k) {
+        std::int16_t v0 = s0[k + 0], v1 = s0[k + 1], v2 = s0[k + 2], v3 = s0[k + 3], v4 = s0[k + 4];
+        std::int16_t v5 = s1[k + 0], v6 = s1[k + 1], v7 = s1[k + 2], v8 = s1[k + 3], v9 = s1[k + 4];
+        std::int16_t v10 = s2[k + 0], v11 = s2[k + 1], v12 = s2[k + 2], v13 = s2[k + 3], v14 = s2[k + 4];
+        std::int16_t v15 = s3[k + 0], v16 = s3[k + 1], v17 = s3[k + 2], v18 = s3[k + 3], v19 = s3[k + 4];
+        std::int16_t v20 = s4[k + 0], v21 = s4[k + 1], v22 = s4[k + 2], v23 = s4[k + 3], v24 = s4[k + 4];
+        Order(v0, v1); Order(v3, v4); Order(v2, v4); Order(v2, v3); Order(v0, v3); Order(v1, v4);
+        Order(v1, v3); Order(v5, v6); Order(v8, v9); Order(v7, v9); Order(v7, v8); Order(v5, v8);
+        Order(v5, v7); Order(v6, v9); Order(v6, v8); Order(v6, v7); Order(v10, v11); Order(v13, v14);
+        Order(v12, v14); Order(v12, v13); Order(v10, v13); Order(v10, v12); Order(v11, v14); Order(v11, v13);
+        Order(v11, v12); Order(v15, v16); Order(v18, v19); Order(v17, v19); Order(v17, v18); Order(v15, v18);
+        Order(v15, v17); Order(v16, v19); Order(v16, v18); Order(v16, v17); Order(v20, v21); Order(v23, v24);
+        Order(v22, v24); Order(v22, v23); Order(v20, v23); Order(v20, v22); Order(v21, v24); Order(v21, v23);
+        Order(v21, v22); Order(v3, v4); Order(v7, v8); Order(v9, v11); Order(v12, v13); Order(v15, v16);
+        Order(v17, v20); Order(v3, v7); Order(v4, v8); Order(v9, v12); Order(v11, v13); Order(v15, v17);
+        Order(v16, v20); Order(v4, v7); Order(v11, v12); Order(v16, v17); Order(v3, v9); Order(v4, v11);
+        Order(v7, v12); Order(v8, v13); Order(v15, v21); Order(v7, v9); Order(v8, v11); Order(v17, v21);
+        Order(v4, v7); Order(v8, v9); Order(v11, v12); Order(v16, v17); Order(v20, v21); Order(v3, v15);
+        Order(v4, v16); Order(v7, v17); Order(v8, v20); Order(v9, v21); Order(v9, v15); Order(v11, v16);
+        Order(v12, v17); Order(v13, v20); Order(v8, v11); Order(v12, v15); Order(v13, v16); Order(v11, v12);
+        Order(v13, v15);
+        out[k] = static_cast<std::int16_t>(ThirdOfSum(v11 + v12 + v13));
+    }
+}
+
+// The median-of-three pass over every pixel at least b (1 or 2) from each
+// edge, reading a copy of the image taken first.
 void MedianPass(const ImageDespeckleContext& ctx, std::int16_t* scratch, int b)
 {
     const int w = ctx.width;
@@ -164,9 +230,17 @@ void MedianPass(const ImageDespeckleContext& ctx, std::int16_t* scratch, int b)
         });
         return;
     }
-    Rows(ctx, b, ctx.height - 1 - b, [&](int y) {
-        for (int x = b; x <= w - 1 - b; ++x)
-            ctx.image[static_cast<std::ptrdiff_t>(y) * w + x] = static_cast<std::int16_t>(MedianOfThree(scratch, w, x, y, b));
+    Rows(ctx, 2, ctx.height - 3, [&](int y) {
+        const std::int16_t* centre = scratch + static_cast<std::ptrdiff_t>(y) * w;
+        std::int16_t* out = ctx.image + static_cast<std::ptrdiff_t>(y) * w + 2;
+        std::int16_t s[5][kMedianChunk + 4];
+        for (int x0 = 0; x0 < w - 4; x0 += kMedianChunk) {
+            const int n = std::min(kMedianChunk, w - 4 - x0);
+            const std::int16_t* rows[5];
+            for (int r = 0; r < 5; ++r) rows[r] = centre + static_cast<std::ptrdiff_t>(r - 2) * w + x0;
+            SortColumns5(rows, s[0], s[1], s[2], s[3], s[4], n + 4);
+            MedianOfThreeRow5(s[0], s[1], s[2], s[3], s[4], out + x0, n);
+        }
     });
 }
 

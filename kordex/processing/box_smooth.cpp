@@ -18,6 +18,7 @@
 
 #include "frame/parallel_rows.h"
 #include "frame/vector_clones.h"
+#include "platform/exact_math.h"
 
 namespace kordex {
 namespace {
@@ -51,15 +52,7 @@ void SmoothRow(const std::int16_t* src, std::int16_t* dst, int n, int r)
     }
 }
 
-// 1/d raised by a few units in the last place: sum * InverseOf(d), truncated
-// toward zero, equals sum / d (C division) for |sum| < 2^31 and d < 2^16. An
-// exact quotient can no longer fall just below its integer, and an inexact
-// one stays at least 1/d away from the next integer, far more than the
-// error of two roundings (about 2^-51 relative).
-double InverseOf(int d)
-{
-    return (1.0 / d) * (1.0 + 0x1p-50);
-}
+using platform::InverseOf;
 
 // The quotient always lies in -32768..32767 (a mean of 16-bit samples); the
 // clamp changes no value but lets the compiler pack with saturation.

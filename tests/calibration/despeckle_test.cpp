@@ -98,19 +98,25 @@ protected:
     std::vector<std::string> reports, dumps;
 };
 
-// The reference median-of-three of a 3 x 3 window, by full sort.
-std::vector<std::int16_t> Median3x3(const std::vector<std::int16_t>& src, int w, int h)
+// The reference median-of-three of a (2b+1) x (2b+1) window, by full sort.
+std::vector<std::int16_t> MedianPassByFullSort(const std::vector<std::int16_t>& src, int w, int h, int b)
 {
     std::vector<std::int16_t> out = src;
-    for (int y = 1; y < h - 1; ++y)
-        for (int x = 1; x < w - 1; ++x) {
+    for (int y = b; y < h - b; ++y)
+        for (int x = b; x < w - b; ++x) {
             std::vector<int> v;
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx) v.push_back(src[static_cast<std::size_t>(y + dy) * w + x + dx]);
+            for (int dy = -b; dy <= b; ++dy)
+                for (int dx = -b; dx <= b; ++dx) v.push_back(src[static_cast<std::size_t>(y + dy) * w + x + dx]);
             std::sort(v.begin(), v.end());
-            out[static_cast<std::size_t>(y) * w + x] = static_cast<std::int16_t>((v[3] + v[4] + v[5]) / 3);
+            const std::size_t m = v.size() / 2;
+            out[static_cast<std::size_t>(y) * w + x] = static_cast<std::int16_t>((v[m - 1] + v[m] + v[m + 1]) / 3);
         }
     return out;
+}
+
+std::vector<std::int16_t> Median3x3(const std::vector<std::int16_t>& src, int w, int h)
+{
+    return MedianPassByFullSort(src, w, h, 1);
 }
 
 TEST_F(ImageDespeckleTest, ThresholdZeroRunsTheMedianPassesWithoutDumps)
@@ -145,6 +151,39 @@ TEST_F(ImageDespeckleTest, MedianPassesMatchTheFullSortOnRandomImages)
         const std::vector<std::int16_t> expected = Median3x3(Median3x3(image, c.w, c.h), c.w, c.h);
         EXPECT_EQ(kordex::ImageDespeckle(ctx, {0, 2, -1}), 1);
         EXPECT_EQ(image, expected) << c.w << "x" << c.h << " threads=" << c.threads;
+    }
+}
+
+// The 5x5 median pass alone and after a 3x3 pass, on the same kind of
+// images plus images of few levels (many equal values in a window).
+TEST_F(ImageDespeckleTest, FiveByFiveMedianPassMatchesTheFullSortOnRandomImages)
+{
+    struct Case {
+        int w, h, threads, levels;  // levels 0: extremes and the full range
+    };
+    const Case cases[] = {{1300, 8, 2, 0}, {1028, 7, 1, 0}, {1029, 9, 2, 3}, {40, 33, 3, 0},
+                          {41, 23, 2, 2},  {5, 5, 1, 0},    {4, 9, 2, 0},    {9, 4, 2, 0},
+                          {6, 12, 5, 5}};
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> pick(0, 3), any(-32768, 32767);
+    for (const Case& c : cases) {
+        for (const int threshold : {-1, 0}) {
+            Make(c.w, c.h, 0);
+            ctx.threads = c.threads;
+            for (auto& v : image) {
+                const int k = pick(rng);
+                if (c.levels > 0)
+                    v = static_cast<std::int16_t>(any(rng) % c.levels - 1);
+                else
+                    v = static_cast<std::int16_t>(k == 0 ? -32768 : k == 1 ? 32767 : any(rng));
+            }
+            std::vector<std::int16_t> expected = image;
+            if (threshold == 0) expected = Median3x3(expected, c.w, c.h);
+            expected = MedianPassByFullSort(expected, c.w, c.h, 2);
+            EXPECT_EQ(kordex::ImageDespeckle(ctx, {threshold, 1, 0}), 1);
+            EXPECT_EQ(image, expected) << c.w << "x" << c.h << " threads=" << c.threads << " levels=" << c.levels
+                                       << " threshold=" << threshold;
+        }
     }
 }
 

@@ -29,6 +29,16 @@ inline int TruncDiv(int numerator, int denominator)
     return numerator / denominator;
 }
 
+// 1/d raised by a few units in the last place, so that a division can be a
+// multiplication: trunc(sum * InverseOf(d)) equals sum / d (C division) for
+// |sum| < 2^31 and 0 < d < 2^16. An exact quotient can no longer fall just
+// below its integer, and an inexact one stays at least 1/d away from the next
+// integer, far more than the error of two roundings (about 2^-51 relative).
+inline double InverseOf(int d)
+{
+    return (1.0 / d) * (1.0 + 0x1p-50);
+}
+
 // The low 16 bits taken as a signed value.
 inline std::int16_t Wrap16(std::int64_t value)
 {
