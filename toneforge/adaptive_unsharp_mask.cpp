@@ -34,8 +34,8 @@ void FAUMHKL_2(double* image, int width, int height, int kernelSize, const doubl
 
     std::vector<double> detail(static_cast<std::size_t>(n));
     ForRowBands(threads, height, [&](const RowBand& band) {
-        const long long from = static_cast<long long>(band.first) * width;
-        const long long to = static_cast<long long>(band.last + 1) * width;
+        const long long from = static_cast<long long>(band.firstRow) * width;
+        const long long to = static_cast<long long>(band.lastRow + 1) * width;
         for (long long i = from; i < to; ++i) {
             const double d = image[i] - blur[i];
             detail[i] = d < kDetailFloor ? 0.0 : d;
@@ -45,8 +45,8 @@ void FAUMHKL_2(double* image, int width, int height, int kernelSize, const doubl
     ChangeHighIMG(detail.data(), width, height, threads);
 
     ForRowBands(threads, height, [&](const RowBand& band) {
-        const long long from = static_cast<long long>(band.first) * width;
-        const long long to = static_cast<long long>(band.last + 1) * width;
+        const long long from = static_cast<long long>(band.firstRow) * width;
+        const long long to = static_cast<long long>(band.lastRow + 1) * width;
         for (long long i = from; i < to; ++i)
             image[i] = image[i] + levelWeights[TableIndex(blur[i] * 511, 511)] * detail[i];
     });
@@ -61,7 +61,7 @@ void FAUMHKL_2(double* image, int width, int height, int kernelSize, const doubl
     std::vector<MinMax> bandExtremes(BandCount(threads, height), MinMax{65535.0, 0.0});
     ForRowBands(threads, height, [&](const RowBand& band) {
         MinMax m{65535.0, 0.0};
-        for (long long y = std::max<long long>(band.first, innerTop); y <= std::min<long long>(band.last, innerBottom);
+        for (long long y = std::max<long long>(band.firstRow, innerTop); y <= std::min<long long>(band.lastRow, innerBottom);
              ++y) {
             const double* row = image + y * width;
             for (long long x = innerLeft; x <= innerRight; ++x) {
@@ -84,7 +84,7 @@ void FAUMHKL_2(double* image, int width, int height, int kernelSize, const doubl
 
     const double range = hi - lo;
     ForRowBands(threads, height, [&](const RowBand& band) {
-        for (long long y = band.first; y <= band.last; ++y) {
+        for (long long y = band.firstRow; y <= band.lastRow; ++y) {
             double* row = image + y * width;
             if (range > 0.0) {
                 for (long long x = 0; x < width; ++x)

@@ -72,8 +72,8 @@ void AutoLevel_20070201(double* image, int width, int height, double low, double
     const std::vector<double> table = AutoLevelTable(image, width, height, low, high, base);
     const double* t = table.data();
     ForRowBands(threads, height, [&](const RowBand& band) {
-        double* v = image + static_cast<long long>(band.first) * width;
-        const long long n = static_cast<long long>(band.last - band.first + 1) * width;
+        double* v = image + static_cast<long long>(band.firstRow) * width;
+        const long long n = static_cast<long long>(band.lastRow - band.firstRow + 1) * width;
         for (long long i = 0; i < n; ++i)
             v[i] = t[TableIndex(v[i] * kLast, kLast)];
     });

@@ -17,8 +17,8 @@ void ParaExpoReco_20070201(double* image, int width, int height, const _tagIMG_P
     const double gamma = p.m_ERGA;
     std::vector<double> bandLargest(BandCount(threads, height), 0.0);
     ForRowBands(threads, height, [&](const RowBand& band) {
-        double* row = image + static_cast<long long>(band.first) * width;
-        const long long n = static_cast<long long>(band.last - band.first + 1) * width;
+        double* row = image + static_cast<long long>(band.firstRow) * width;
+        const long long n = static_cast<long long>(band.lastRow - band.firstRow + 1) * width;
         double largest = 0.0;
         for (long long i = 0; i < n; ++i) {
             const double v = std::pow(row[i], gamma);
@@ -34,8 +34,8 @@ void ParaExpoReco_20070201(double* image, int width, int height, const _tagIMG_P
             largest = v;
     }
     ForRowBands(threads, height, [&](const RowBand& band) {
-        double* row = image + static_cast<long long>(band.first) * width;
-        const long long n = static_cast<long long>(band.last - band.first + 1) * width;
+        double* row = image + static_cast<long long>(band.firstRow) * width;
+        const long long n = static_cast<long long>(band.lastRow - band.firstRow + 1) * width;
         for (long long i = 0; i < n; ++i)
             row[i] = largest - row[i];
     });

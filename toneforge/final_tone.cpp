@@ -93,8 +93,8 @@ void AdjustBrightContrastGammaSigmoid(double* image, int width, int height, cons
     // its table, exactly as two passes would.
     const std::uint16_t* o = out.data();
     ForRowBands(threads, height, [&](const RowBand& band) {
-        const long long from = static_cast<long long>(band.first) * width;
-        const long long to = static_cast<long long>(band.last + 1) * width;
+        const long long from = static_cast<long long>(band.firstRow) * width;
+        const long long to = static_cast<long long>(band.lastRow + 1) * width;
         for (long long i = from; i < to; ++i) {
             const double v = power[TableIndex(image[i] * kLast, kLast)];
             image[i] = v;

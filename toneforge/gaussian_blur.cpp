@@ -61,7 +61,7 @@ void FastGaussianBlurring(double* image, int width, int height, int size, int th
     ForRowBands(threads, height, [&](const RowBand& band) {
         double* pad = padded.data() + paddedLength * band.index;
         double* line = lines.data() + static_cast<std::size_t>(width) * band.index;
-        for (int y = band.first; y <= band.last; ++y) {
+        for (int y = band.firstRow; y <= band.lastRow; ++y) {
             double* row = image + static_cast<long long>(y) * width;
             for (std::size_t i = 0; i < paddedLength; ++i)
                 pad[i] = row[std::clamp(static_cast<int>(i) - sigma, 0, width - 1)];
@@ -79,7 +79,7 @@ void FastGaussianBlurring(double* image, int width, int height, int size, int th
     // Columns: every output row is the weighted sum of whole input rows.
     std::vector<double> columns(static_cast<std::size_t>(n), 0.0);
     ForRowBands(threads, height, [&](const RowBand& band) {
-        for (int y = band.first; y <= band.last; ++y) {
+        for (int y = band.firstRow; y <= band.lastRow; ++y) {
             double* dst = columns.data() + static_cast<long long>(y) * width;
             for (int j = 0; j < taps; ++j) {
                 const double kj = k[j];
@@ -92,7 +92,7 @@ void FastGaussianBlurring(double* image, int width, int height, int size, int th
     std::copy(columns.begin(), columns.end(), image);
 
     ForRowBands(threads, height, [&](const RowBand& band) {
-        for (int y = band.first; y <= band.last; ++y) {
+        for (int y = band.firstRow; y <= band.lastRow; ++y) {
             double* row = image + static_cast<long long>(y) * width;
             for (int x = 1; x < width - 1; ++x)
                 row[x] = (row[x - 1] + row[x + 1]) * 0.5;

@@ -87,8 +87,8 @@ void ParaLocalContrastEnhance(double* image, int width, int height, const TileGe
         const double range = m.max - m.min;
         const bool flat = !(range > 0.0);
         ForRowBands(threads, height, [&](const RowBand& band) {
-            const long long from = static_cast<long long>(band.first) * width;
-            const long long to = static_cast<long long>(band.last + 1) * width;
+            const long long from = static_cast<long long>(band.firstRow) * width;
+            const long long to = static_cast<long long>(band.lastRow + 1) * width;
             for (long long i = from; i < to; ++i) {
                 const double v = flat ? 0.0 : (image[i] - m.min) * 1023.0 / range;
                 levels[i] = static_cast<std::uint16_t>(TableIndex(v, kLast));
@@ -128,7 +128,7 @@ void ParaLocalContrastEnhance(double* image, int width, int height, const TileGe
     std::vector<MinMax> bandExtremes(BandCount(threads, height), MinMax{65535.0, 0.0});
     ForRowBands(threads, height, [&](const RowBand& band) {
         MinMax extremes{65535.0, 0.0};
-        for (int y = band.first; y <= band.last; ++y) {
+        for (int y = band.firstRow; y <= band.lastRow; ++y) {
             const bool rowBand = g.upperTile[y] == g.lowerTile[y];
             const double fy = g.fy[y];
             const std::int32_t* upperMaps = m + static_cast<std::size_t>(g.upperTile[y]) * g.nx * kBins;
@@ -186,8 +186,8 @@ void ParaLocalContrastEnhance(double* image, int width, int height, const TileGe
     }
     const double range = e.max - e.min;
     ForRowBands(threads, height, [&](const RowBand& band) {
-        const long long from = static_cast<long long>(band.first) * width;
-        const long long to = static_cast<long long>(band.last + 1) * width;
+        const long long from = static_cast<long long>(band.firstRow) * width;
+        const long long to = static_cast<long long>(band.lastRow + 1) * width;
         for (long long i = from; i < to; ++i)
             image[i] = range > 0.0 ? (image[i] - e.min) * 1.0 / range : 0.0;
     });

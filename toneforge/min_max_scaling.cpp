@@ -20,8 +20,8 @@ MinMax MaxMinHKL(const double* image, int width, int height, int threads)
     std::vector<MinMax> bands(BandCount(threads, height), MinMax{65535.0, 0.0});
     ForRowBands(threads, height, [&](const RowBand& band) {
         MinMax m{65535.0, 0.0};
-        const double* v = image + static_cast<long long>(band.first) * width;
-        const long long n = static_cast<long long>(band.last - band.first + 1) * width;
+        const double* v = image + static_cast<long long>(band.firstRow) * width;
+        const long long n = static_cast<long long>(band.lastRow - band.firstRow + 1) * width;
         for (long long i = 0; i < n; ++i) {
             if (v[i] > m.max)
                 m.max = v[i];
@@ -46,8 +46,8 @@ void ScalingHKL(double* image, int width, int height, double top, int threads)
     const double range = m.max - m.min;
     const bool flat = !(range > 0.0);
     ForRowBands(threads, height, [&](const RowBand& band) {
-        double* v = image + static_cast<long long>(band.first) * width;
-        const long long n = static_cast<long long>(band.last - band.first + 1) * width;
+        double* v = image + static_cast<long long>(band.firstRow) * width;
+        const long long n = static_cast<long long>(band.lastRow - band.firstRow + 1) * width;
         if (flat) {
             std::fill(v, v + n, 0.0);
             return;

@@ -24,8 +24,8 @@ void Moroney(double* image, int width, int height, const _tagIMG_PARAM_IntraOral
     const double hi = p.m_M_expoHi;
     const double lo = p.m_M_expoLo;
     ForRowBands(threads, height, [&](const RowBand& band) {
-        const long long from = static_cast<long long>(band.first) * width;
-        const long long to = static_cast<long long>(band.last + 1) * width;
+        const long long from = static_cast<long long>(band.firstRow) * width;
+        const long long to = static_cast<long long>(band.lastRow + 1) * width;
         const double* m = mask.data();
         for (long long i = from; i < to; ++i) {
             const double t = m[i] / split - 1.0;

@@ -49,7 +49,7 @@ void ChangeHighIMG(double* image, int width, int height, int threads)
     ForRowBands(threads, height, [&](const RowBand& band) {
         double* negative = scratch.data() + static_cast<std::size_t>(width) * 2 * band.index;
         double* isNegative = negative + width;
-        for (int y = band.first; y <= band.last; ++y) {
+        for (int y = band.firstRow; y <= band.lastRow; ++y) {
             const double* in = image + static_cast<long long>(y) * width;
             double* sum = rowSum.data() + static_cast<long long>(y) * width;
             double* count = rowCount.data() + static_cast<long long>(y) * width;
@@ -69,7 +69,7 @@ void ChangeHighIMG(double* image, int width, int height, int threads)
     ForRowBands(threads, height, [&](const RowBand& band) {
         double* sum = scratch.data() + static_cast<std::size_t>(width) * 2 * band.index;
         double* count = sum + width;
-        for (int y = band.first; y <= band.last; ++y) {
+        for (int y = band.firstRow; y <= band.lastRow; ++y) {
             const int from = std::max(0, y - kRadius);
             const int to = std::min(height - 1, y + kRadius);
             std::fill(sum, sum + width, 0.0);

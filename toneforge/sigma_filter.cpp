@@ -71,7 +71,7 @@ void FastSigmaFilter(double* image, int width, int height, int m, double sigma, 
         double* count = sum + width;
         double* lower = count + width;
         double* upper = lower + width;
-        for (int y = band.first; y <= band.last; ++y) {
+        for (int y = band.firstRow; y <= band.lastRow; ++y) {
             const long long top = static_cast<long long>(y) - r;
             const long long oyFirst = FirstOffset(top, k);
             const long long oyEnd = std::min<long long>(m, height - top);

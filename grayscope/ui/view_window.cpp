@@ -421,6 +421,8 @@ void ViewWindow::FillFileList()
     std::string watchDir = dir;
     while (watchDir.size() > 1 && watchDir.back() == '/')
         watchDir.pop_back();
+    if (watchDir.empty())
+        watchDir = ".";  // no directory part: the current directory
     QPointer<ViewWindow> self(this);
     watcher_.Start(watchDir, [self] {
         // Runs on the watcher thread: only post to the view. The watcher is

@@ -20,11 +20,11 @@
 #include <vector>
 
 #include "grayscope.h"
-#include "grayscope/view/directory_watcher.h"
 #include "grayscope/view/marker.h"
 #include "grayscope/view/viewer_image.h"
 #include "grayscope/view/viewer_settings.h"
 #include "grayscope/view/zoom.h"
+#include "platform/directory_watcher.h"
 
 class QCheckBox;
 class QComboBox;
@@ -160,7 +160,7 @@ private:
     std::string mask_;
     std::string loadedPath_;
     ViewerImage image_;
-    DirectoryWatcher watcher_;
+    platform::DirectoryWatcher watcher_;
 
     // Grey map and display.
     int zoom_ = 1;

@@ -1,43 +1,37 @@
 // DirectoryWatcher: tells its owner when the files of one directory change.
 //
-// Watches file names, directory names and last writes of the directory (not
-// its subdirectories). Changes come in bursts: after a change the watcher
-// waits until 500 ms pass without a further change, then calls onChange once
-// (the owner window posts itself message 0x327D from there). onChange runs on
-// the watcher's own thread, which runs at idle priority.
+// platform::DirectoryWatcher with the detector library's policy: the watcher
+// thread runs at idle priority. After a burst of changes and 500 ms without a
+// further one it calls onChange once, on the watcher thread (the owner window
+// posts itself message 0x327D from there).
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <string>
-#include <thread>
+#include <utility>
+
+#include "frame/worker_thread.h"
+#include "platform/directory_watcher.h"
 
 namespace kordex {
 
 inline constexpr int kDirectoryChangedMessage = 0x327D;
-inline constexpr int kDirectoryQuietMs = 500;
+inline constexpr int kDirectoryQuietMs = platform::DirectoryWatcher::kQuietMs;
 
 class DirectoryWatcher {
 public:
-    DirectoryWatcher() = default;
-    ~DirectoryWatcher();
-    DirectoryWatcher(const DirectoryWatcher&) = delete;
-    DirectoryWatcher& operator=(const DirectoryWatcher&) = delete;
-
     // Stops any previous watch and watches dir. False (and no watch) when the
     // directory cannot be watched.
-    bool Start(const std::string& dir, std::function<void()> onChange);
+    bool Start(const std::string& dir, std::function<void()> onChange)
+    {
+        return watcher_.Start(dir, std::move(onChange), [] { RequestThreadPriority(19); });
+    }
     // Ends the watch; the thread is woken and joined.
-    void Stop();
-    bool Watching() const { return thread_.joinable(); }
+    void Stop() { watcher_.Stop(); }
+    bool Watching() const { return watcher_.Watching(); }
 
 private:
-    void Run();
-
-    int inotifyFd_ = -1;
-    int wakeFd_ = -1;
-    std::function<void()> onChange_;
-    std::thread thread_;
+    platform::DirectoryWatcher watcher_;
 };
 
 }  // namespace kordex

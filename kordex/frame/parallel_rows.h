@@ -1,32 +1,38 @@
 // ParallelRows: splits a pixel pass into row bands on worker threads.
 //
-// Rows from..to (inclusive) are cut into `count` bands of (to - from + 1) /
-// count rows each, the last band taking the rest; count is NumParallelThreads
-// clamped to 1..31. Each band runs the same body on its own thread (the first
-// band on the calling thread) and the call returns when all have ended, so the
-// result never depends on the thread count as long as bands write disjoint
-// rows. Bands that come out empty (fewer rows than threads) are not run.
+// The band count is NumParallelThreads clamped to 1..31; the split and the
+// threads are platform::RunRowBands (rows from..to cut into bands of
+// (to - from + 1) / count rows, the last band taking the rest, the first band
+// on the calling thread, empty bands not run, all joined before the return).
 #pragma once
 
+#include <algorithm>
 #include <functional>
+
+#include "platform/row_bands.h"
 
 namespace kordex {
 
-struct RowBand {
-    int index;     // 0 .. count - 1
-    int firstRow;  // inclusive
-    int lastRow;   // inclusive
-};
+using platform::RowBand;
 
 inline constexpr int kMaxParallelThreads = 31;
 
 // NumParallelThreads clamped to 1..31.
-int ParallelThreadCount(int setting);
+inline int ParallelThreadCount(int setting)
+{
+    return std::clamp(setting, 1, kMaxParallelThreads);
+}
 
 // The bands ParallelRows would run, in band order (empty ones included).
-void SplitRows(int threadCount, int from, int to, const std::function<void(const RowBand&)>& visit);
+inline void SplitRows(int threadCount, int from, int to, const std::function<void(const RowBand&)>& visit)
+{
+    platform::SplitRows(ParallelThreadCount(threadCount), from, to, visit);
+}
 
 // Runs body once per non-empty band, concurrently; returns when all are done.
-void ParallelRows(int threadCount, int from, int to, const std::function<void(const RowBand&)>& body);
+inline void ParallelRows(int threadCount, int from, int to, const std::function<void(const RowBand&)>& body)
+{
+    platform::RunRowBands(ParallelThreadCount(threadCount), from, to, body);
+}
 
 }  // namespace kordex

@@ -1,14 +1,10 @@
 // Marker texts and statistics, BMP export, mask entries and history, frame
-// loading with autocomplete, settings and start rules, the directory watcher.
+// loading with autocomplete, settings and start rules.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "grayscope/view/bmp_export.h"
-#include "grayscope/view/directory_watcher.h"
 #include "grayscope/view/frame_load.h"
 #include "grayscope/view/grey_map.h"
 #include "grayscope/view/marker.h"
@@ -284,23 +280,4 @@ TEST(ViewerSettingsFile, StartRules)
     EXPECT_FALSE(PlausibleWindowRect(-1, 0, 600, 600, 1920, 1080));
     EXPECT_FALSE(PlausibleWindowRect(0, 0, 100, 600, 1920, 1080));
     EXPECT_FALSE(PlausibleWindowRect(0, 0, 2100, 600, 1920, 1080));
-}
-
-TEST(DirectoryWatcherTest, OneNoticeAfterABurst)
-{
-    TempDir dir;
-    ASSERT_TRUE(dir.Ok());
-    std::atomic<int> notices{0};
-    DirectoryWatcher watcher;
-    ASSERT_TRUE(watcher.Start(dir.Path(), [&] { ++notices; }));
-    for (int i = 0; i < 5; ++i)
-        WriteSamples(dir.File("f" + std::to_string(i) + ".raw"), 16);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (notices == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
-    EXPECT_EQ(notices.load(), 1);
-    watcher.Stop();
-    EXPECT_FALSE(watcher.Running());
-    EXPECT_FALSE(watcher.Start(dir.File("missing"), [] {}));
 }

@@ -1,15 +1,14 @@
 // Directory watcher on inotify, with an eventfd to wake it for Stop.
-#include "frame/directory_watcher.h"
+#include "platform/directory_watcher.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
-#include "frame/worker_thread.h"
-
-namespace kordex {
+namespace platform {
 namespace {
 
 constexpr std::uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
@@ -34,7 +33,8 @@ DirectoryWatcher::~DirectoryWatcher()
     Stop();
 }
 
-bool DirectoryWatcher::Start(const std::string& dir, std::function<void()> onChange)
+bool DirectoryWatcher::Start(const std::string& dir, std::function<void()> onChange,
+                             std::function<void()> onThreadStart)
 {
     Stop();
     inotifyFd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -51,6 +51,7 @@ bool DirectoryWatcher::Start(const std::string& dir, std::function<void()> onCha
         return false;
     }
     onChange_ = std::move(onChange);
+    onThreadStart_ = std::move(onThreadStart);
     thread_ = std::thread([this] { Run(); });
     return true;
 }
@@ -69,12 +70,17 @@ void DirectoryWatcher::Stop()
 
 void DirectoryWatcher::Run()
 {
-    RequestThreadPriority(19);
+    if (onThreadStart_) onThreadStart_();
     bool pending = false;
     for (;;) {
         pollfd fds[2] = {{inotifyFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-        const int ready = poll(fds, 2, kDirectoryQuietMs);
-        if (ready < 0) continue;
+        const int ready = poll(fds, 2, kQuietMs);
+        if (ready < 0) {
+            // Interrupted: wait again. Any other failure would repeat at once
+            // for ever, so the watch ends instead of spinning.
+            if (errno == EINTR) continue;
+            return;
+        }
         if (fds[1].revents) return;
         if (ready > 0 && (fds[0].revents & POLLIN)) {
             if (Drain(inotifyFd_)) pending = true;
@@ -88,4 +94,4 @@ void DirectoryWatcher::Run()
     }
 }
 
-}  // namespace kordex
+}  // namespace platform
