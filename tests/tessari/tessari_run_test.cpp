@@ -6,11 +6,13 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QThread>
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dctk.h>
@@ -166,8 +168,16 @@ protected:
             process.waitForFinished();
             ADD_FAILURE() << "tessari did not end";
         }
-        // Signals sent just before the exit are still on their way.
-        for (int i = 0; i < 10; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        // Tessari makes a round trip to the bus before it exits, so the bus
+        // has already routed its signals to this connection; a round trip of
+        // ours brings its reply in behind them. Then they are delivered.
+        QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.freedesktop.DBus"));
+        QElapsedTimer settle;
+        settle.start();
+        while (settle.elapsed() < 100) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(5);
+        }
         RunResult result;
         result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
         result.stdErr = process.readAllStandardError().toStdString();
