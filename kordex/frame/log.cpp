@@ -200,7 +200,7 @@ std::string Log::Error(std::string_view text, int code, bool showBox)
         }
         title = boxTitle_;
     }
-    if (showBox) platform::ShowErrorBox(title, combined);
+    if (showBox) platform::ShowErrorBox(title, combined, nullptr, true);  // its lines are in the log already
     return combined;
 }
 

@@ -97,14 +97,14 @@ BoxAnswer ShowMessageBox(const MessageBoxRequest& request)
     }
 
     const std::string line = request.title + ": " + request.text;
-    if (sink)
+    if (sink && !request.textLogged)
         sink(line);
     std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);
     return request.defaultAnswer;
 }
 
-void ShowErrorBox(const std::string& title, const std::string& text, void* parent)
+void ShowErrorBox(const std::string& title, const std::string& text, void* parent, bool textLogged)
 {
     MessageBoxRequest request;
     request.title = title;
@@ -113,6 +113,7 @@ void ShowErrorBox(const std::string& title, const std::string& text, void* paren
     request.buttons = BoxButtons::Ok;
     request.defaultAnswer = BoxAnswer::Ok;
     request.parent = parent;
+    request.textLogged = textLogged;
     ShowMessageBox(request);
 }
 

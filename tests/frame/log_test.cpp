@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <regex>
 #include <vector>
 
 #include "frame/log.h"
+#include "platform/message_box.h"
 #include "platform/paths.h"
 #include "support/temp_dir.h"
 
@@ -141,6 +143,21 @@ TEST(LogTest, ErrorWritesSystemTextOnItsOwnLineAndReturnsBoth)
     const std::vector<std::string> expected = {"ERR: can't open x/y (code 2)",
                                                "No such file or directory", "ERR: no code"};
     EXPECT_EQ(BodyLines(dir.File("Log/e00.log")), expected);
+}
+
+TEST(LogTest, AnErrorWithABoxIsLoggedOnceWhenTheBoxIsAnsweredHeadless)
+{
+    TempDir dir;
+    Log log;
+    log.Open(dir.Path() + "/", 1, "b");
+    platform::SetMessageBoxHandler(nullptr);
+    platform::SetMessageBoxLogSink([&log](const std::string& line) { log.Plain(line); });
+    ::setenv("KORDEX_HEADLESS", "1", 1);
+    log.Error("shown in a box", 0, true);
+    platform::SetMessageBoxLogSink(nullptr);
+    log.Close();
+    const std::vector<std::string> expected = {"ERR: shown in a box"};
+    EXPECT_EQ(BodyLines(dir.File("Log/b00.log")), expected);
 }
 
 TEST(LogTest, TextWithPercentSignsIsWrittenAsItIs)

@@ -99,7 +99,8 @@ TEST_F(MessageBoxTest, WithoutHandlerTheDefaultAnswersAndTheTextIsLogged)
         EXPECT_EQ(platform::ShowMessageBox(request), answer);
     }
     platform::ShowErrorBox("Kordex", "size of CAL/BPM.raw (1 instead 2)");
-    ASSERT_EQ(logged.size(), 5u);
+    platform::ShowErrorBox("Kordex", "ERR: already in the log", nullptr, true);
+    ASSERT_EQ(logged.size(), 5u) << "a text its caller logged is not logged twice";
     EXPECT_EQ(logged[0], "Tessari: Overwrite?");
     EXPECT_EQ(logged[4], "Kordex: size of CAL/BPM.raw (1 instead 2)");
 }

@@ -31,6 +31,7 @@ struct MessageBoxRequest {
     BoxButtons buttons = BoxButtons::Ok;
     BoxAnswer defaultAnswer = BoxAnswer::Ok;
     void* parent = nullptr;  // a QWidget* or null
+    bool textLogged = false;  // the caller has written the text to the log itself
 };
 
 using MessageBoxHandler = std::function<BoxAnswer(const MessageBoxRequest&)>;
@@ -55,7 +56,8 @@ bool IsHeadless();
 // thread; the handler decides how to reach its user-interface thread.
 BoxAnswer ShowMessageBox(const MessageBoxRequest& request);
 
-// Shorthand for an error box with an OK button.
-void ShowErrorBox(const std::string& title, const std::string& text, void* parent = nullptr);
+// Shorthand for an error box with an OK button. textLogged: the caller has
+// logged the text already, so a headless answer does not log it again.
+void ShowErrorBox(const std::string& title, const std::string& text, void* parent = nullptr, bool textLogged = false);
 
 }  // namespace platform
