@@ -29,19 +29,6 @@
 #include "processing/smoothing_steps.h"
 
 namespace kordex::auxiliary {
-namespace {
-
-// 1/d raised by a few units in the last place: trunc(sum * ExactInverse(d))
-// equals the C division sum / d for |sum| < 2^31 and d < 2^16 (an exact
-// quotient can no longer fall just below its integer, and an inexact one
-// stays at least 1/d away from the next), so the sector means need no
-// integer division.
-double ExactInverse(int d)
-{
-    return (1.0 / d) * (1.0 + 0x1p-50);
-}
-
-}  // namespace
 
 int DirectionalSmoothing(const StageContext& ctx, int r, int g)
 {
@@ -73,7 +60,8 @@ int DirectionalSmoothing(const StageContext& ctx, int r, int g)
         const std::size_t bandSize = 16 * static_cast<std::size_t>(w);
         std::vector<std::int32_t> work(static_cast<std::size_t>(bands) * bandSize);
         std::array<double, 8> inverse;
-        for (std::size_t k = 0; k < 8; ++k) inverse[k] = ExactInverse(counts[k]);
+        // Sector sums of at most 50 samples stay far inside the exact range.
+        for (std::size_t k = 0; k < 8; ++k) inverse[k] = platform::InverseOf(counts[k]);
         const std::int16_t* src = ctx.image;
         const double weight = g;
         const int x0 = r, x1 = w - r;  // the interior columns x0 .. x1 - 1
