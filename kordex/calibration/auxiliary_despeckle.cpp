@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <initializer_list>
 
-#include "calibration/pixel_access.h"
 
 namespace kordex {
 namespace {
@@ -41,10 +40,10 @@ int AuxiliaryDespeckle(const StepContext& ctx, std::int16_t* map, int r0, int r1
         for (int x = firstCol; x <= lastCol; ++x) {
             const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(y) * w + x;
             std::int16_t* m = map + i;
-            if (LoadPixel(m) != 0) continue;
-            std::int16_t* f = ctx.frame + i;
-            auto code = [&](int dy, int dx) { return LoadPixel(m + dy * w + dx); };
-            auto val = [&](int dy, int dx) { return static_cast<int>(LoadPixel(f + dy * w + dx)); };
+            if (*m != 0) continue;
+            const std::int16_t* f = ctx.frame + i;
+            auto code = [&](int dy, int dx) { return m[dy * w + dx]; };
+            auto val = [&](int dy, int dx) { return static_cast<int>(f[dy * w + dx]); };
             const int v = val(0, 0);
             const int ul = val(-1, -1), u = val(-1, 0), ur = val(-1, 1), l = val(0, -1), r = val(0, 1),
                       dl = val(1, -1), dn = val(1, 0), dr = val(1, 1);
@@ -75,7 +74,7 @@ int AuxiliaryDespeckle(const StepContext& ctx, std::int16_t* map, int r0, int r1
                 }
             }
             if (flag) {
-                StorePixel(m, kCodeAuxDespeckle);
+                *m = kCodeAuxDespeckle;
                 ++flagged;
             }
         }

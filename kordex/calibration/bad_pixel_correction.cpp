@@ -1,11 +1,15 @@
-// Bad-pixel correction on row bands.
+// Bad-pixel correction on row bands, in three passes:
 //
-// Each band ORs the manual map into its rows of the combined map, runs the
-// auxiliary despeckle on them and then corrects them, row by row, left to
-// right; a corrected value is written at once. Bands read up to three rows of
-// their neighbours (rings), whose values may or may not be corrected yet: the
-// result at band boundaries can depend on timing, which is accepted. Those
-// reads go through relaxed atomics (pixel_access.h).
+// 1. The bands OR the manual map into their rows of the combined map.
+// 2. The auxiliary despeckle marks the whole frame, on one thread, in row
+//    order: a pixel's test reads the marks of the rows above it, so marking
+//    band by band would make the marks at band boundaries depend on timing.
+// 3. The bands correct their rows, left to right. A pixel reads only
+//    neighbours of code 0, which no band ever writes, and the map no longer
+//    changes, so no band reads what another is writing: the corrected frame
+//    is the one-band result for every thread count (a radiograph must be
+//    reproducible, so the timing dependence at band boundaries that a
+//    band-by-band despeckle would bring is not accepted).
 //
 // Outline pixels keep code 1 when the manual map is OR-ed in: a manual mark
 // on the cut-off corner must not turn it into a pixel to correct, nor make it
@@ -17,7 +21,6 @@
 #include <vector>
 
 #include "calibration/auxiliary_despeckle.h"
-#include "calibration/pixel_access.h"
 #include "frame/parallel_rows.h"
 #include "platform/text.h"
 
@@ -31,7 +34,7 @@ struct Offset {
 constexpr Offset kPairs[4][2] = {{{0, -1}, {0, 1}}, {{-1, 0}, {1, 0}}, {{-1, -1}, {1, 1}}, {{-1, 1}, {1, -1}}};
 constexpr Offset kRing[8] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}, {-1, -1}, {1, 1}, {-1, 1}, {1, -1}};
 
-bool CorrectPixel(std::int16_t* frame, std::int16_t* map, int w, int h, int y, int x)
+bool CorrectPixel(std::int16_t* frame, const std::int16_t* map, int w, int h, int y, int x)
 {
     const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(y) * w + x;
     if (y >= 1 && y <= h - 2 && x >= 1 && x <= w - 2) {
@@ -39,8 +42,8 @@ bool CorrectPixel(std::int16_t* frame, std::int16_t* map, int w, int h, int y, i
         for (int p = 0; p < 4; ++p) {
             const std::ptrdiff_t ia = i + kPairs[p][0].dy * w + kPairs[p][0].dx;
             const std::ptrdiff_t ib = i + kPairs[p][1].dy * w + kPairs[p][1].dx;
-            if (LoadPixel(map + ia) != 0 || LoadPixel(map + ib) != 0) continue;
-            const int a = LoadPixel(frame + ia), b = LoadPixel(frame + ib);
+            if (map[ia] != 0 || map[ib] != 0) continue;
+            const int a = frame[ia], b = frame[ib];
             const int diff = std::abs(a - b);
             if (best < 0 || diff < bestDiff) {
                 best = p;
@@ -50,7 +53,7 @@ bool CorrectPixel(std::int16_t* frame, std::int16_t* map, int w, int h, int y, i
             }
         }
         if (best >= 0) {
-            StorePixel(frame + i, static_cast<std::int16_t>((bestA + bestB) / 2));
+            frame[i] = static_cast<std::int16_t>((bestA + bestB) / 2);
             return true;
         }
     }
@@ -60,10 +63,10 @@ bool CorrectPixel(std::int16_t* frame, std::int16_t* map, int w, int h, int y, i
             const int yy = y + o.dy * k, xx = x + o.dx * k;
             if (yy < 0 || yy >= h || xx < 0 || xx >= w) continue;
             const std::ptrdiff_t j = static_cast<std::ptrdiff_t>(yy) * w + xx;
-            if (LoadPixel(map + j) != 0) continue;
-            sum += LoadPixel(frame + j);
+            if (map[j] != 0) continue;
+            sum += frame[j];
             if (++count == 8) {
-                StorePixel(frame + i, static_cast<std::int16_t>(sum / 8));
+                frame[i] = static_cast<std::int16_t>(sum / 8);
                 return true;
             }
         }
@@ -95,24 +98,25 @@ void CorrectBadPixels(const StepContext& ctx, std::int16_t* autoMap, std::int16_
     const std::int64_t errorLimit = static_cast<std::int64_t>(pixels) / 4;
     const int firstCol = ctx.FirstInnerColumn(), lastCol = ctx.LastInnerColumn();
 
-    ParallelRows(ctx.threads, ctx.FirstInnerRow(), ctx.LastInnerRow(), [&](const RowBand& band) {
-        if (orMap) {
+    const int firstRow = ctx.FirstInnerRow(), lastRow = ctx.LastInnerRow();
+    if (orMap)
+        ParallelRows(ctx.threads, firstRow, lastRow, [&](const RowBand& band) {
             for (int y = band.firstRow; y <= band.lastRow; ++y) {
                 const std::ptrdiff_t row = static_cast<std::ptrdiff_t>(y) * w;
                 for (int x = firstCol; x <= lastCol; ++x) {
                     if (ctx.outlineMask && ctx.outlineMask[row + x] == 1) continue;
-                    std::int16_t* c = combined + row + x;
-                    StorePixel(c, static_cast<std::int16_t>(LoadPixel(c) | orMap[row + x]));
+                    combined[row + x] = static_cast<std::int16_t>(combined[row + x] | orMap[row + x]);
                 }
             }
-        }
-        if (allowAux) AuxiliaryDespeckle(ctx, combined, band.firstRow, band.lastRow);
+        });
+    if (allowAux) AuxiliaryDespeckle(ctx, combined, firstRow, lastRow);
+
+    ParallelRows(ctx.threads, firstRow, lastRow, [&](const RowBand& band) {
         std::int64_t errors = 0;
         for (int y = band.firstRow; y <= band.lastRow; ++y) {
             const std::ptrdiff_t row = static_cast<std::ptrdiff_t>(y) * w;
             for (int x = firstCol; x <= lastCol; ++x) {
-                // This band's own codes: only this band writes them. Runs of
-                // four good pixels are passed over at once.
+                // Runs of four good pixels are passed over at once.
                 if (x + 3 <= lastCol) {
                     std::uint64_t four;
                     std::memcpy(&four, combined + row + x, sizeof four);

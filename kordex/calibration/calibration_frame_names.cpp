@@ -1,22 +1,26 @@
 // Names of the calibration-set frames.
 #include "calibration/calibration_frame_names.h"
 
-#include <cstdlib>
-
 #include "platform/paths.h"
 #include "platform/text.h"
 
 namespace kordex {
 
+int LevelOfNameField(std::string_view fileName, std::size_t start)
+{
+    if (fileName.size() <= start) return -1;
+    const std::string_view field = fileName.substr(start, 5);
+    int level = -1;
+    for (const char c : field) {
+        if (c < '0' || c > '9') break;
+        level = (level < 0 ? 0 : level * 10) + (c - '0');
+    }
+    return level;
+}
+
 int BrightFrameLevelOfName(std::string_view fileName)
 {
-    if (fileName.size() < 2) return -1;
-    const std::string digits(fileName.substr(1, 5));
-    const char* begin = digits.c_str();
-    char* end = nullptr;
-    const long value = std::strtol(begin, &end, 10);
-    if (end == begin) return -1;
-    return static_cast<int>(value);
+    return LevelOfNameField(fileName, 1);
 }
 
 std::string FreeBrightFrameName(const std::string& dir, int level)

@@ -3,6 +3,7 @@
 // and a letter) and the gain points "A%2.2d_%5.5d.raw" (index and level).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -11,9 +12,14 @@ namespace kordex {
 inline constexpr const char* kDarkFrameFile = "dark.raw";
 inline constexpr const char* kBrightFrameMask = "x??????.raw";
 
-// The level of a bright frame name: the five characters after "x" read as a
-// decimal number (their leading numeric part; "00000" is 0); -1 when they do
-// not begin with a number.
+// The level field of a calibration frame name: the five characters from
+// start read as a decimal number made of their leading digits ("00000" is
+// 0, "12x45" is 12). Parsing stops at the first non-digit, so a sign or a
+// blank is no number: -1 when the field does not begin with a digit or the
+// name is too short to hold it.
+int LevelOfNameField(std::string_view fileName, std::size_t start);
+
+// The level of a bright frame name "x%5.5d%c.raw": the field after "x".
 int BrightFrameLevelOfName(std::string_view fileName);
 
 // The first free name "x%5.5d%c.raw" for level in dir (ending in "/"), the

@@ -1,9 +1,7 @@
 // Loading the gain calibration points.
 #include "calibration/gain_points.h"
 
-#include <cctype>
-#include <cstdlib>
-
+#include "calibration/calibration_frame_names.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -11,13 +9,7 @@ namespace kordex {
 
 int GainLevelOfName(std::string_view fileName)
 {
-    if (fileName.size() < 5) return -1;
-    const std::string digits(fileName.substr(4, 5));
-    const char* begin = digits.c_str();
-    char* end = nullptr;
-    const long value = std::strtol(begin, &end, 10);
-    if (end == begin) return -1;
-    return static_cast<int>(value);
+    return LevelOfNameField(fileName, 4);
 }
 
 void OrderGainPoints(const std::vector<std::string>& found, GainPointSet* set)

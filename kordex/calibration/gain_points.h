@@ -26,8 +26,9 @@ struct GainPointSet {
     GainFunction function = GainFunction::SinglePoint;  // chosen once per set
 };
 
-// The target level of a point file name: characters 5 to 9 read as a decimal
-// number (its leading numeric part); -1 when they do not begin with a number.
+// The target level of a point file name "A%2.2d_%5.5d.raw": characters 5 to 9
+// by the digits-only rule of LevelOfNameField ("A01_+2000.raw" and
+// "A01_ 2000.raw" have level -1).
 int GainLevelOfName(std::string_view fileName);
 
 // The file names of the points in level order: at most 32 positive-level

@@ -1,9 +1,9 @@
 // Offset calibration and the negative-pixel shift.
 //
 // Arithmetic on the sign-extended pixel values in 32 bits. The difference
-// p - dark below -16383 is stored as -16383; a difference above 32767 (only
-// possible with a corrupt dark frame) is stored as 32767 rather than wrapping
-// negative. The clip stores at most Cal_SatValue and never more than 32767,
+// p - dark below -16383 is stored as -16383; a difference above 32767 (a
+// dark.raw holding the missing-pixel marker 0x8000, or a corrupt one) is
+// saturated to 32767, never wrapped negative. The clip stores at most Cal_SatValue and never more than 32767,
 // so a large Cal_SatValue cannot wrap a pixel negative either.
 //
 // The darkest-pixels walk ignores the missing-pixel marker -32768 (0x8000),

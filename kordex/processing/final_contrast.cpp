@@ -5,6 +5,10 @@
 // the high end beyond the 99.9 per cent point by twice its distance from an
 // upper percentile chosen by the top class's size and the segmentation
 // coefficient. A range with high = low cannot be mapped and counts as failed.
+//
+// The marker samples FinC_Min, FinC_Max end the first row only when it holds
+// at least two samples; a narrower image gets none (nothing is written
+// outside the row).
 #include "processing/final_contrast.h"
 
 #include <algorithm>

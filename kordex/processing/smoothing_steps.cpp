@@ -416,22 +416,29 @@ int IntrinsicSharpening(const StageContext& ctx, int rad, const UsmStep& step)
     }
     if (!built) return -1;
     RampDownTop(level, 0.85);
-    // 4. Contour table: a falling half sine over the lower half of C's range.
+    // 4. Contour table over C's whole range: a falling half sine over its
+    // lower half (top share 50 %), the upper half keeping the last value 0.
+    // So a C spanning 10 levels or more always has its table.
     const auto [cmin, cmax] = std::minmax_element(contour.begin(), contour.end());
     SineTable cont;
-    const int half = *cmin + (*cmax - *cmin) / 2;
-    if (!BuildSineTable(*cmin, half, 0, 0, 1.570795, 4.712385, cont)) return -1;
-    cont.entries.resize(static_cast<std::size_t>(*cmax - *cmin + 1), cont.entries.back());
+    if (!BuildSineTable(*cmin, *cmax, 0, 50, 1.570795, 4.712385, cont)) return -1;
     // 5. B2 = box(R2).
     const bool second = r2 > 0 && g > 0;
     if (second) {
         blurred2.resize(n);
         if (!BoxSmoothInto(w, h, r2, ctx.image, blurred2.data(), abortWord, ctx.threads, scratch.data())) return -1;
     }
-    // 6. Apply; the coefficient dump reuses the scratch image.
+    // 6. Apply to the pixels at least Rad away from every edge, as every
+    // smoothing step does; the coefficient dump reuses the scratch image and
+    // shows 0 on the border left as it was.
     std::int16_t* coeff = scratch.data();
-    ForRows(ctx, 0, h - 1, [&](int y) {
-        for (int x = 0; x < w; ++x) {
+    std::fill(scratch.begin(), scratch.end(), std::int16_t{0});
+    if (2 * r >= w || 2 * r >= h) {
+        ctx.Dump(platform::Format("3ausm_coeff_%d", rad), coeff);
+        return 1;
+    }
+    ForRows(ctx, rad, h - 1 - rad, [&](int y) {
+        for (int x = rad; x < w - rad; ++x) {
             const std::size_t i = static_cast<std::size_t>(y) * w + x;
             const double wt = cont.At(contour[i]) * level.At(blurred[i]);
             coeff[i] = static_cast<std::int16_t>(static_cast<int>(wt * 100));

@@ -223,7 +223,10 @@ int UnsharpMask(const StageContext& ctx, int stagesBefore, const std::function<v
             SmoothingControl control;
             control.weight = WeightFixedPoint(s.w);
             const WeightCurve positive(p.c3oAir, p.c3oWat, p.c3oBon, s.f8, s.f9);
-            if (difCtrl && (NotOne(s.f8) || NotOne(s.f9))) {
+            // The directional smoothing takes the curve only when its own
+            // positive-difference factors are not both 1; the weighted
+            // smoothing takes it whenever difference control is on.
+            if (difCtrl && (tag < 0 || NotOne(s.f8) || NotOne(s.f9))) {
                 control.density = cache.Density(r0);
                 control.positive = &positive;
             }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <random>
 
 #include "calibration/auxiliary_despeckle.h"
 #include "calibration/bad_pixel_correction.h"
@@ -238,6 +239,77 @@ TEST_F(AuxiliaryDespeckleTest, OneSidedTestsWhenNeighboursAreBad)
     At(3, 3) = 1500;
     EXPECT_EQ(Run(), 1) << "row below differs by more than T1";
     EXPECT_EQ(Code(3, 3), kordex::kCodeAuxDespeckle);
+}
+
+TEST_F(CorrectionTest, EveryThreadCountGivesTheOneBandResult)
+{
+    // Clusters of bad pixels, bad rows across the band boundaries, a manual
+    // map and many speckles for the auxiliary despeckle: every band reads
+    // rows its neighbours correct. Repeated, since a race shows by chance.
+    const int w = 160, h = 121;
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> level(900, 1100), speckle(0, 19), spot(0, w * h - 1);
+    MakeFrame(w, h, 0);
+    for (auto& v : frame) v = static_cast<std::int16_t>(speckle(random) == 0 ? 3000 : level(random));
+    std::vector<std::int16_t> autoMap = Map(), manualMap = Map();
+    for (int n = 0; n < 300; ++n) {
+        const int at = spot(random), x = at % w, y = at / w;
+        for (int dy = 0; dy < 3; ++dy)
+            for (int dx = 0; dx < 3; ++dx)
+                if (x + dx < w && y + dy < h) autoMap[static_cast<std::size_t>(y + dy) * w + x + dx] = 255;
+    }
+    for (int y = 0; y < h; y += 12)
+        for (int x = 0; x < w; ++x) manualMap[static_cast<std::size_t>(y) * w + x] = 256;
+    settings.deSpeckle.bpmEnable = 1;
+    const std::vector<std::int16_t> input = frame;
+    auto corrected = [&](int threads) {
+        frame = input;
+        ctx.frame = frame.data();
+        ctx.threads = threads;
+        std::vector<std::int16_t> a = autoMap, m = manualMap;
+        kordex::CorrectBadPixels(ctx, a.data(), m.data(), true);
+        return frame;
+    };
+    const std::vector<std::int16_t> oneBand = corrected(1);
+    ASSERT_NE(oneBand, input);
+    for (int round = 0; round < 20; ++round)
+        for (int threads = 2; threads <= 5; ++threads)
+            ASSERT_EQ(corrected(threads), oneBand) << threads << " threads, round " << round;
+}
+
+TEST_F(CorrectionTest, ABandCorrectsWithTheMarksOfTheBandAbove)
+{
+    // Two bands. The lower one has nothing to examine (manual code 1, never
+    // tested nor corrected) but its first row, bad, whose only good
+    // neighbours are the upper band's last three rows; the upper band is slow
+    // to despeckle (every pixel good) and holds speckles in those rows. The
+    // lower band's row must be corrected from the marked speckles' good
+    // neighbours only, as with one band, however far the upper band is.
+    const int w = 600, h = 400, boundary = h / 2;
+    MakeFrame(w, h, 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) At(x, y) = static_cast<std::int16_t>(1000 + (x * 7 + y * 3) % 20);
+    for (int x = 0; x < w; x += 4) {
+        At(x, boundary - 1) = 3000;      // one-sided test against the row above
+        At(x + 2, boundary - 3) = 3000;  // the diagonals
+    }
+    std::vector<std::int16_t> autoMap = Map(), manualMap = Map();
+    for (int x = 0; x < w; ++x) autoMap[static_cast<std::size_t>(boundary) * w + x] = 255;
+    for (std::size_t i = static_cast<std::size_t>(boundary + 1) * w; i < manualMap.size(); ++i) manualMap[i] = 1;
+    settings.deSpeckle.bpmEnable = 1;
+    const std::vector<std::int16_t> input = frame;
+    auto corrected = [&](int threads) {
+        frame = input;
+        ctx.frame = frame.data();
+        ctx.threads = threads;
+        std::vector<std::int16_t> a = autoMap, m = manualMap;
+        kordex::CorrectBadPixels(ctx, a.data(), m.data(), true);
+        return std::vector<std::int16_t>(frame.begin() + static_cast<std::ptrdiff_t>(boundary) * w,
+                                         frame.begin() + static_cast<std::ptrdiff_t>(boundary + 1) * w);
+    };
+    const std::vector<std::int16_t> oneBand = corrected(1);
+    for (std::int16_t v : oneBand) ASSERT_LT(v, 1100) << "no speckle value taken";
+    for (int round = 0; round < 10; ++round) ASSERT_EQ(corrected(2), oneBand) << "round " << round;
 }
 
 }  // namespace

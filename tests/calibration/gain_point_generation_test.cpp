@@ -30,6 +30,8 @@ TEST(CalibrationFrameNames, LevelsAndFreeNames)
     EXPECT_EQ(kordex::BrightFrameLevelOfName("x08000A.raw"), 8000);
     EXPECT_EQ(kordex::BrightFrameLevelOfName("x00000A.raw"), 0);
     EXPECT_EQ(kordex::BrightFrameLevelOfName("xflatAA.raw"), -1);
+    EXPECT_EQ(kordex::BrightFrameLevelOfName("x+8000A.raw"), -1) << "a sign is no digit";
+    EXPECT_EQ(kordex::BrightFrameLevelOfName("x 8000A.raw"), -1) << "nor is a blank";
     EXPECT_EQ(kordex::GainPointName(1, 812), "A01_00812.raw");
 
     test_support::TempDir dir;

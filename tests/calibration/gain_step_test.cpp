@@ -14,12 +14,26 @@ namespace {
 
 using calibration_test::StepFixture;
 
-TEST(GainLevelOfName, ReadsTheFiveCharactersAfterTheIndex)
+TEST(GainLevelOfName, ReadsTheLeadingDigitsOfTheFiveCharactersAfterTheIndex)
 {
-    EXPECT_EQ(kordex::GainLevelOfName("A00_08000.raw"), 8000);
-    EXPECT_EQ(kordex::GainLevelOfName("A01_00000.raw"), 0);
-    EXPECT_EQ(kordex::GainLevelOfName("A01_x1234.raw"), -1);
-    EXPECT_EQ(kordex::GainLevelOfName("A01_12x45.raw"), 12) << "the leading numeric part";
+    const struct {
+        const char* name;
+        int level;
+    } cases[] = {
+        {"A00_08000.raw", 8000},
+        {"A01_00000.raw", 0},
+        {"A01_99999.raw", 99999},
+        {"A01_x1234.raw", -1},
+        {"A01_12x45.raw", 12},   // the leading digits
+        {"A01_+2000.raw", -1},   // a sign is no digit
+        {"A01_-2000.raw", -1},
+        {"A01_ 2000.raw", -1},   // nor is a blank
+        {"A01_123456.raw", 12345},  // five characters at most
+        {"A01_7", 7},
+        {"A01_", -1},
+        {"", -1},
+    };
+    for (const auto& c : cases) EXPECT_EQ(kordex::GainLevelOfName(c.name), c.level) << c.name;
 }
 
 TEST(OrderGainPoints, EqualLevelsPutTheLaterFileFirstAndAtMost32AreKept)

@@ -1,12 +1,15 @@
-// Directional and weighted smoothing against plain per-pixel references of
-// their rules: sector means by integer division, the closest line (Tag 1) or
-// sector pair (Tag 0) with first-on-ties, the weighted blend; the weighted
-// disc sums in disc order. Random images over the full 16-bit range and over
+// Directional and weighted smoothing and the intrinsic sharpening against
+// plain per-pixel references of their rules: sector means by integer
+// division, the closest line (Tag 1) or sector pair (Tag 0) with
+// first-on-ties, the weighted blend; the weighted disc sums in disc order;
+// the sharpening's contour and level tables entry by entry, and only pixels
+// at least Rad away from every edge changed. Random images over the full 16-bit range and over
 // a few levels (where ties are common), radii from the smallest to the
 // largest the tables take, odd shapes, weights that need 64-bit products,
 // extreme thresholds and difference control.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -15,6 +18,8 @@
 #include <vector>
 
 #include "platform/exact_math.h"
+#include "processing/box_smooth.h"
+#include "processing/histogram.h"
 #include "processing/smoothing_steps.h"
 #include "stage_fixture.h"
 
@@ -196,6 +201,169 @@ TEST(DirectionalSmoothing, RadiusWithAnEmptyOrOverfullSectorFailsTheRun)
         EXPECT_EQ(f.abortState, -1);
         EXPECT_EQ(f.image, before);
     }
+}
+
+// The sine table of the rules over lo..hi with start share a and top share
+// b, and its lookup.
+std::vector<double> PlainSineTable(int lo, int hi, double a, double b, double p0, double p1)
+{
+    const int n = hi - lo + 1;
+    const int s = static_cast<int>(a * n / 100), e = n - static_cast<int>(b * n / 100) - 1;
+    std::vector<double> t(static_cast<std::size_t>(n));
+    for (int j = s; j <= e; ++j) t[static_cast<std::size_t>(j)] = std::sin(p0 + (p1 - p0) * (j - s) / (e - s));
+    const auto [mn, mx] = std::minmax_element(t.begin() + s, t.begin() + e + 1);
+    const double low = *mn, high = *mx;
+    for (int j = s; j <= e; ++j) t[static_cast<std::size_t>(j)] = (t[static_cast<std::size_t>(j)] - low) / (high - low);
+    for (int j = 0; j < s; ++j) t[static_cast<std::size_t>(j)] = t[static_cast<std::size_t>(s)];
+    for (int j = e + 1; j < n; ++j) t[static_cast<std::size_t>(j)] = t[static_cast<std::size_t>(e)];
+    return t;
+}
+
+double Lookup(const std::vector<double>& t, int lo, int x)
+{
+    const int n = static_cast<int>(t.size());
+    if (x - lo < 1) return t.front();
+    if (x - lo < n - 1) return t[static_cast<std::size_t>(x - lo)];
+    return t.back();
+}
+
+std::vector<std::int16_t> Box(const std::vector<std::int16_t>& src, int w, int h, int r)
+{
+    std::vector<std::int16_t> out(src.size());
+    kordex::BoxSmoothInto(w, h, r, src.data(), out.data(), nullptr, 1);
+    return out;
+}
+
+struct IntrinsicCase {
+    int width, height, rad, weight;
+    float f8, f9;
+    int threads;
+};
+
+// The rules step by step on a copy; the smoothing and the histogram cut are
+// the library's own (tested on their own).
+std::vector<std::int16_t> IntrinsicReference(const std::vector<std::int16_t>& src, const IntrinsicCase& c,
+                                             const kordex::IpParams& p)
+{
+    const int w = c.width, h = c.height, r = c.rad;
+    const std::vector<std::int16_t> box1 = Box(src, w, h, r), box2 = Box(src, w, h, 2 * r);
+    test_support::StageFixture contour(w, h, 1);
+    for (std::size_t i = 0; i < src.size(); ++i) contour.image[i] = static_cast<std::int16_t>(std::abs(box1[i] - box2[i]));
+    kordex::BoxSmooth(w, h, 2 * r + r / 3, contour.image.data(), nullptr, 1);
+    int mn, mx, lo, hi;
+    kordex::HistogramCut(contour.ctx, 0.01, 0.01, false, &mn, &mx, &lo, &hi);
+    const std::vector<std::int16_t>& cImage = contour.image;
+    const std::vector<std::int16_t> b = Box(src, w, h, r + 1);
+    int levelLo, levelHi;
+    std::vector<double> level;
+    if (r < 6) {
+        levelLo = p.c3oAir;
+        levelHi = std::min(p.c3oWat + static_cast<int>(0.75 * (p.c3oBon - p.c3oWat)), p.c3oMax);
+        level = PlainSineTable(levelLo, levelHi, 0, 0, -0.5235984, 4.2411466);
+    } else {
+        levelLo = *std::min_element(b.begin(), b.end());
+        levelHi = *std::max_element(b.begin(), b.end());
+        level = PlainSineTable(levelLo, levelHi, 0, 0, -0.7853975, 3.1415901);
+    }
+    const int n = static_cast<int>(level.size()), o = static_cast<int>(n * 0.85), top = n - o - 1;
+    for (int j = 1; j <= top; ++j) level[static_cast<std::size_t>(o + j)] = (1.0 - static_cast<double>(j) / top) * level[static_cast<std::size_t>(o)];
+    const int cLo = *std::min_element(cImage.begin(), cImage.end());
+    const int cHi = *std::max_element(cImage.begin(), cImage.end());
+    // Over C's whole range: the sine over the lower half, the upper half 0.
+    const std::vector<double> cont = PlainSineTable(cLo, cHi, 0, 50, 1.570795, 4.712385);
+    const double f = c.weight * 0.06, g = c.weight * 0.06 * static_cast<double>(c.f9);
+    const int r2 = platform::Near((r + 1) * static_cast<double>(c.f8));
+    const bool second = r2 > 0 && g > 0;
+    const std::vector<std::int16_t> b2 = second ? Box(src, w, h, r2) : std::vector<std::int16_t>();
+    std::vector<std::int16_t> out = src;
+    for (int y = r; y < h - r; ++y)
+        for (int x = r; x < w - r; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * w + x;
+            const double wt = Lookup(cont, cLo, cImage[i]) * Lookup(level, levelLo, b[i]);
+            if (wt <= 0) continue;
+            const int v = src[i];
+            std::int64_t value = v + static_cast<std::int64_t>(wt * (v - b[i]) * f);
+            if (second) value += static_cast<std::int64_t>(g * wt * (v - b2[i]));
+            out[i] = platform::Wrap16(value);
+        }
+    return out;
+}
+
+// Bright discs on a ramp with a little noise: contours of every strength.
+void PhantomImage(test_support::StageFixture& f, int amplitude, std::mt19937& random)
+{
+    std::uniform_int_distribution<int> noise(-amplitude / 40, amplitude / 40);
+    const int w = f.ctx.width, h = f.ctx.height;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int dx = x - w / 3, dy = y - h / 2, ex = x - 2 * w / 3;
+            int v = -amplitude + amplitude * x / w;
+            if (dx * dx + dy * dy < h * h / 9) v += amplitude;
+            if (ex * ex + dy * dy < h * h / 16) v += amplitude / 2;
+            f.At(x, y) = static_cast<std::int16_t>(v + noise(random));
+        }
+}
+
+TEST(IntrinsicSharpening, MatchesThePlainRuleAndLeavesTheBorder)
+{
+    const IntrinsicCase cases[] = {
+        {24, 16, 2, 100, 1.0f, 0.0f, 1},  // no second radius: G = 0
+        {24, 16, 2, 100, 1.0f, 0.0f, 3},
+        {64, 48, 3, 50, 0.8f, 0.5f, 2},
+        {97, 61, 4, 25, 1.5f, 1.2f, 2},
+        {120, 90, 7, 40, 0.6f, 0.9f, 2},  // the level table over B's range
+        {60, 45, 6, -20, 1.0f, 1.0f, 1},  // a negative weight: no second radius
+    };
+    std::mt19937 random(11);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " rad " << c.rad << " W " << c.weight
+                                          << " threads " << c.threads);
+        test_support::StageFixture f(c.width, c.height, c.threads);
+        PhantomImage(f, 900, random);
+        const std::vector<std::int16_t> before = f.image;
+        const auto expected = IntrinsicReference(before, c, f.params);
+        kordex::UsmStep step{-c.rad, 2, 0, 0, c.weight, 1.0f, 1.0f, c.f8, c.f9};
+        ASSERT_EQ(kordex::IntrinsicSharpening(f.ctx, c.rad, step), 1);
+        EXPECT_EQ(f.image, expected);
+        int changed = 0, borderChanged = 0;
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x) {
+                const bool differs = f.At(x, y) != before[static_cast<std::size_t>(y) * c.width + x];
+                const bool border = x < c.rad || y < c.rad || x >= c.width - c.rad || y >= c.height - c.rad;
+                changed += differs;
+                borderChanged += differs && border;
+            }
+        EXPECT_GT(changed, 0);
+        EXPECT_EQ(borderChanged, 0);
+    }
+}
+
+constexpr int kFaintEdge = 100;
+
+TEST(IntrinsicSharpening, AContourOfTenToNineteenLevelsHasItsTable)
+{
+    // A faint edge: C spans 10 to 19 levels, so the lower half alone would
+    // hold fewer than 10 and could not be built.
+    test_support::StageFixture f(30, 20, 2);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 30; ++x) f.At(x, y) = static_cast<std::int16_t>(x < 15 ? 100 : 100 + kFaintEdge);
+    const IntrinsicCase c{30, 20, 2, 100, 1.0f, 0.0f, 2};
+    {
+        // The precondition, measured as the step measures it.
+        const std::vector<std::int16_t> b1 = Box(f.image, 30, 20, 2), b2 = Box(f.image, 30, 20, 4);
+        test_support::StageFixture contour(30, 20, 1);
+        for (std::size_t i = 0; i < b1.size(); ++i) contour.image[i] = static_cast<std::int16_t>(std::abs(b1[i] - b2[i]));
+        kordex::BoxSmooth(30, 20, 4, contour.image.data(), nullptr, 1);
+        int mn, mx, lo, hi;
+        kordex::HistogramCut(contour.ctx, 0.01, 0.01, false, &mn, &mx, &lo, &hi);
+        const auto [cmin, cmax] = std::minmax_element(contour.image.begin(), contour.image.end());
+        ASSERT_GE(*cmax - *cmin + 1, 10);
+        ASSERT_LT(*cmax - *cmin + 1, 20);
+    }
+    const auto expected = IntrinsicReference(f.image, c, f.params);
+    kordex::UsmStep step{-2, 2, 0, 0, 100, 1.0f, 1.0f, 1.0f, 0.0f};
+    EXPECT_EQ(kordex::IntrinsicSharpening(f.ctx, 2, step), 1);
+    EXPECT_EQ(f.image, expected);
 }
 
 }  // namespace

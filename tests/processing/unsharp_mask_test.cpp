@@ -1,6 +1,7 @@
 // The unsharp-mask stage: step logs, dumps, difference control, bad radii.
 #include <gtest/gtest.h>
 
+#include "processing/smoothing_steps.h"
 #include "processing/unsharp_mask.h"
 #include "stage_fixture.h"
 
@@ -79,6 +80,42 @@ TEST(UnsharpMask, IntrinsicSharpeningOnAFlatImageCannotApply)
     EXPECT_EQ(kordex::UnsharpMask(f.ctx, 0, {}), 1);
     EXPECT_TRUE(f.Logged("WRN: could not apply to this data!"));
     EXPECT_EQ(f.abortState, 0);
+}
+
+TEST(UnsharpMask, DifferenceControlLimitsTheWeightedSmoothingWhateverItsFactors)
+{
+    // Step 2 turns difference control on. Step 1's own factors are all 1, so
+    // its curve is the constant 1024 and m = min(W', 1024): the weighted
+    // smoothing is limited to 1024, the directional smoothing (which takes
+    // the curve only for factors not both 1) keeps W' = 1536.
+    const struct {
+        int tag;
+        std::int64_t weight;
+        const char* dump;
+    } cases[] = {
+        {-100, 1024, "3s01smwgt_002x100"},
+        {0, 1536, "3s01smiso_002"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tag);
+        StageFixture f(20, 16);
+        Ramp(f);
+        for (std::size_t i = 0; i < f.image.size(); i += 3) f.image[i] = static_cast<std::int16_t>(f.image[i] + 40);
+        StageFixture expected(20, 16);
+        expected.image = f.image;
+        f.params.numSteps = 2;
+        f.params.steps[0] = {-2, c.tag, 0, 0, 150, 1.0f, 1.0f, 1.0f, 1.0f};
+        f.params.steps[1] = {0, 1, 0, 0, 30, 0.5f, 0.9f, 0.6f, 1.1f};
+        ASSERT_EQ(kordex::UnsharpMask(f.ctx, 0, {}), 1);
+        EXPECT_TRUE(f.Logged("Unsharpen mask start 2 steps DifCtrl=1"));
+        kordex::SmoothingControl control;
+        control.weight = c.weight;
+        const int done = c.tag < 0 ? kordex::WeightedSmoothing(expected.ctx, 2, c.tag, control)
+                                   : kordex::DirectionalSmoothing(expected.ctx, 2, c.tag, control);
+        ASSERT_EQ(done, 1);
+        ASSERT_EQ(f.dumped.count(c.dump), 1u);
+        EXPECT_EQ(f.dumped[c.dump], expected.image);
+    }
 }
 
 }  // namespace
