@@ -2,12 +2,16 @@
 // door. See acquisition_session.h for the report rules.
 //
 // Decisions beyond the device protocol:
-// - Close saves and logs the frame only when a frame was delivered (progress
-//   255) and no error was reported; a frame still being read, or a buffer
-//   that never saw a read-out, is not written as if it were an image.
+// - Close decides whether to save and log the frame once the read-out has
+//   ended: only a delivered frame (progress 255) without an error report is
+//   written; a frame still being read, or a buffer that never saw a
+//   read-out, is not written as if it were an image.
 // - A read-out that does not end within the 3000 ms close wait is never
-//   killed: it is detached and told to stop, and it keeps the link and its
-//   pages alive (shared ownership) until it ends.
+//   killed: it is detached and told to stop, and it keeps the link, its pages
+//   and its connection alive (shared ownership) until it ends. The close
+//   shuts its connection's frame gate and marks it closed, so from the
+//   close's return the read-out touches neither the caller's frame nor the
+//   caller.
 // - Connect while an acquisition is still open closes that one first, so
 //   only one device is ever open and no read-out writes into a record that
 //   was cleared under it.
@@ -25,8 +29,10 @@
 #include "acquisition/time_constants.h"
 #include "acquisition/vendor_requests.h"
 #include "frame/acquired_frame_log.h"
+#include "frame/caller_buffer.h"
 #include "frame/frame_files.h"
 #include "frame/library.h"
+#include "frame/lock_within.h"
 #include "frame/worker_thread.h"
 #include "platform/paths.h"
 #include "platform/system_error.h"
@@ -57,6 +63,10 @@ AcquisitionSession::~AcquisitionSession()
     for (auto& r : readouts_) r->stop->store(true);
     SetState(1);
     for (auto& r : readouts_) r->thread->Wait(kReadoutCloseWaitMs);
+    if (const std::shared_ptr<AcquisitionConnection> c = Current()) {
+        c->frame->Shut();
+        c->closed.store(true);
+    }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kUnloadWaitMs);
     while (liveReadouts_->load() > 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -110,28 +120,54 @@ void AcquisitionSession::Deliver()
     if (callback != nullptr) callback(&status_);
 }
 
+std::shared_ptr<AcquisitionConnection> AcquisitionSession::Current()
+{
+    std::lock_guard<std::mutex> lock(currentMutex_);
+    return current_;
+}
+
 void AcquisitionSession::Report(int kind, int event, int stage, std::string_view text)
 {
-    // A report that was still waiting for the slot when a close began is
-    // dropped once it gets the slot, so it never reaches a caller who has
-    // already closed.
-    const unsigned closes = closes_.load();
+    const std::shared_ptr<AcquisitionConnection> connection = Current();
+    if (connection) ReportOn(*connection, kind, event, stage, text);
+}
+
+void AcquisitionSession::ReportOn(AcquisitionConnection& connection, int kind, int event, int stage,
+                                  std::string_view text, const FrameProgress* progress)
+{
+    // A report of a closed connection, or one that was still waiting for
+    // the slot when a close began, never reaches the caller. The progress
+    // still counts while the close waits, so a frame that completes then is
+    // known as delivered when the close decides about saving it.
+    if (connection.closed.load()) return;
     SlotReport slot(lib.lockSlots, kSlot);
-    if (slot.Dropped() || closes_.load() != closes) return;
+    std::lock_guard<std::recursive_mutex> lock(connection.reportMutex);
+    if (connection.closed.load()) return;
+    if (progress) {
+        status_.lines = progress->lines;
+        status_.progress = progress->progress;
+    }
+    if (slot.Dropped()) return;
     Fill(kind, event, stage, text);
     Deliver();
 }
 
 bool AcquisitionSession::SendVendorRequest(SensorLink* link, std::uint8_t request, std::uint16_t value,
-                                           std::uint16_t index)
+                                           std::uint16_t index, AcquisitionConnection* connection)
 {
     const std::string text = VendorText(request, value, index);
     const bool ok = link != nullptr && link->IsOpen() && link->VendorRequest(request, value, index);
+    auto report = [&](int kind) {
+        if (connection)
+            ReportOn(*connection, kind, KX_EVENT_MESSAGE, 1, text);
+        else
+            Report(kind, KX_EVENT_MESSAGE, 1, text);
+    };
     if (!ok) {
-        Report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, 1, text);
+        report(KX_REPORT_ERROR);
         return false;
     }
-    if (lib.settings.debugAcqDump) Report(KX_REPORT_INFO, KX_EVENT_MESSAGE, 1, text);
+    if (lib.settings.debugAcqDump) report(KX_REPORT_INFO);
     return true;
 }
 
@@ -152,13 +188,27 @@ AcqStatus* AcquisitionSession::Connect(std::int32_t flags, KX_Callback callback,
 {
     if (link_ || !readouts_.empty()) Close();
 
+    auto connection = std::make_shared<AcquisitionConnection>();
+    const int width = lib.settings.geometry.frameWidth, height = lib.settings.geometry.frameHeight;
+    connection->frame = std::make_shared<CallerBuffer>(
+        frame, static_cast<std::size_t>(std::max(width, 0)) * static_cast<std::size_t>(std::max(height, 0)));
+    {
+        std::lock_guard<std::mutex> lock(currentMutex_);
+        if (current_) {
+            // An earlier connection that never got its close (its connect
+            // failed): nothing of it may reach this one's record.
+            current_->frame->Shut();
+            current_->closed.store(true);
+        }
+        current_ = connection;
+    }
     std::memset(&status_, 0, sizeof status_);
     status_.flags = flags;
     status_.callback = callback;
     status_.context = context;
     status_.frame = frame;
-    status_.width = lib.settings.geometry.frameWidth;
-    status_.height = lib.settings.geometry.frameHeight;
+    status_.width = width;
+    status_.height = height;
     pageBlockInUse.store(false);
     lib.lockSlots.SetFree(kSlot);
 
@@ -212,6 +262,7 @@ std::int32_t AcquisitionSession::StartFrame(AcqStatus* handle)
 
     ReadoutJob job;
     job.session = this;
+    job.connection = Current();
     job.link = link_;
     job.stop = std::make_shared<std::atomic<bool>>(false);
     job.flags = flags;
@@ -273,10 +324,7 @@ void AcquisitionSession::SaveDeliveredFrame()
 
 void AcquisitionSession::Close()
 {
-    if (State() != -1 && status_.progress == 255 && status_.frame != nullptr)
-        SaveDeliveredFrame();
-
-    closes_.fetch_add(1);
+    const std::shared_ptr<AcquisitionConnection> connection = Current();
     lib.lockSlots.SetClosing(kSlot);
     bool timedOut = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadoutCloseWaitMs);
@@ -287,12 +335,30 @@ void AcquisitionSession::Close()
             r->stop->store(true);  // the detached read-out ends at its next check
         }
     }
+    if (connection) connection->frame->Shut();
+    // Every read-out has ended unless the wait timed out, so the record's
+    // progress and state are final here.
+    if (!timedOut && State() != -1 && status_.progress == 255 && status_.frame != nullptr) SaveDeliveredFrame();
     readouts_.clear();
     if (link_ && !timedOut) link_->Close();
     link_.reset();
 
-    Fill(KX_REPORT_INFO, KX_EVENT_CLOSED, 0, timedOut ? "WRN: Acquisition closed by timeout" : "Acquisition closed");
-    Deliver();
+    const char* text = timedOut ? "WRN: Acquisition closed by timeout" : "Acquisition closed";
+    if (!connection) {
+        Fill(KX_REPORT_INFO, KX_EVENT_CLOSED, 0, text);
+        Deliver();
+    } else {
+        connection->closed.store(true);
+        // The closing report never touches the slot; a callback still busy
+        // after the grace time leaves it to the log.
+        if (LockWithin(connection->reportMutex, kCallbackGraceMs)) {
+            Fill(KX_REPORT_INFO, KX_EVENT_CLOSED, 0, text);
+            Deliver();
+            connection->reportMutex.unlock();
+        } else {
+            lib.log.Plain(text);
+        }
+    }
     lib.lockSlots.SetFree(kSlot);
 }
 

@@ -3,8 +3,17 @@
 // threads -- and the one door through which every acquisition report leaves
 // the library.
 //
+// Connections: every Connect opens a connection of its own, which its read-
+// outs hold jointly. A connection holds the caller's frame behind the close's
+// gate (CallerBuffer) and its report lock; its close marks it closed, so a
+// read-out left running after the close time-out can neither write the
+// caller's frame nor reach the caller, nor touch the record of a later
+// connection.
+//
 // Reports: Report() enters lock slot 0 (a report that finds the slot closing
-// is dropped whole), writes the record's kind, event, stage and text, writes
+// is dropped whole), takes the connection's report lock (a report of a
+// closed connection is dropped), writes the record's kind, event, stage and
+// text, writes
 // the log line (kind 0 plain, kind 1 timed, kind 2 the "ERR: " form; a
 // report with an empty text writes none) and hands the record to Deliver():
 // first to the report observer (the get-image window installs it while it
@@ -30,9 +39,23 @@
 
 namespace kordex {
 
+class CallerBuffer;
 class Library;
 class SensorLink;
 class WorkerThread;
+
+// One connection: from Connect to its Close.
+struct AcquisitionConnection {
+    std::shared_ptr<CallerBuffer> frame;  // the caller's frame buffer, behind the close's gate
+    std::recursive_mutex reportMutex;     // one report at a time; a callback may abort (re-enter)
+    std::atomic<bool> closed{false};      // nothing of this connection reaches the caller any more
+};
+
+// What a read-out report sets in the record besides kind, event and text.
+struct FrameProgress {
+    std::int32_t lines;
+    std::int32_t progress;
+};
 
 class AcquisitionSession {
 public:
@@ -52,15 +75,21 @@ public:
     std::int32_t StartFrame(AcqStatus* handle);
     // KXACQ_Abort: state 1 and the error report "Abort acquisition".
     std::int32_t Abort();
-    // KXACQ_Close: saves and logs a delivered frame when no error was
-    // reported, stops the read-out (3000 ms), closes the device, reports
-    // "Acquisition closed" (or "WRN: Acquisition closed by timeout").
+    // KXACQ_Close: waits for the read-out (3000 ms); after a time-out shuts
+    // the caller's frame off from it and tells it to stop; saves and logs a
+    // delivered frame when the read-out ended and no error was reported;
+    // closes the device and reports "Acquisition closed" (or "WRN:
+    // Acquisition closed by timeout").
     void Close();
     // KXACQ_VendorCommand: one vendor request on the open device; 1 or 0.
     std::int32_t VendorCommand(std::int32_t request, std::int32_t value, std::int32_t index);
 
-    // One report through slot 0 (see above).
+    // One report of the current connection through slot 0 (see above).
     void Report(int kind, int event, int stage, std::string_view text);
+    // One report of the given connection (a read-out's own); progress, when
+    // given, is stored into the record with it.
+    void ReportOn(AcquisitionConnection& connection, int kind, int event, int stage, std::string_view text,
+                  const FrameProgress* progress = nullptr);
 
     // The get-image window's hook: called with the record on every report
     // (in the reporting thread) before the caller's callback. Empty removes
@@ -69,8 +98,10 @@ public:
     void SetReportObserver(ReportObserver observer);
 
     // One vendor request on link with its log line ("vendor cmd %X,%X,%X":
-    // an error report on failure, an information report with DebugAcqDump).
-    bool SendVendorRequest(SensorLink* link, std::uint8_t request, std::uint16_t value, std::uint16_t index);
+    // an error report on failure, an information report with DebugAcqDump),
+    // reported on the given connection (the current one when null).
+    bool SendVendorRequest(SensorLink* link, std::uint8_t request, std::uint16_t value, std::uint16_t index,
+                           AcquisitionConnection* connection = nullptr);
 
     AcqStatus& Status() { return status_; }
     // The record's state field, read and written atomically.
@@ -91,12 +122,14 @@ private:
     void Deliver();
     void SaveDeliveredFrame();
     bool SetUpResetVoltage(std::int32_t vResetOverride);
+    std::shared_ptr<AcquisitionConnection> Current();
 
     AcqStatus status_{};
     std::shared_ptr<SensorLink> link_;
     std::vector<std::unique_ptr<Readout>> readouts_;
     std::shared_ptr<std::atomic<int>> liveReadouts_;
-    std::atomic<unsigned> closes_{0};  // counts closes; see Report
+    std::mutex currentMutex_;
+    std::shared_ptr<AcquisitionConnection> current_;  // null before the first Connect
     std::mutex observerMutex_;
     ReportObserver observer_;
 };

@@ -15,6 +15,7 @@
 #include "acquisition/transport_dump.h"
 #include "acquisition/transport_stream.h"
 #include "acquisition/vendor_requests.h"
+#include "frame/caller_buffer.h"
 #include "frame/library.h"
 #include "frame/worker_thread.h"
 #include "platform/system_error.h"
@@ -32,14 +33,38 @@ void SleepMs(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// The "WRN: " lines of a delivered frame that is not whole: pixels never
+// delivered (0x8000 left from the fill: a lost line or a short line inside
+// the frame) and stream lines beyond the frame height (their pixels were
+// dropped).
+template <class Report>
+void ReportDamage(const Report& report, const std::vector<std::int16_t>& frame, const StreamTracking& t, int height)
+{
+    if (!frame.empty()) {
+        const auto missing = std::count(frame.begin(), frame.end(), kMissingPixel);
+        if (missing > 0)
+            report(KX_REPORT_INFO, KX_EVENT_MESSAGE,
+                   platform::Format("WRN: frame delivered with %lld undelivered pixels", static_cast<long long>(missing)),
+                   nullptr);
+    }
+    const int highest = std::max(t.highestSol, t.highestEol);
+    if (highest >= height)
+        report(KX_REPORT_INFO, KX_EVENT_MESSAGE,
+               platform::Format("WRN: stream lines up to %d exceed the frame height %d", highest, height), nullptr);
+}
+
 }  // namespace
 
 int RunReadout(const ReadoutJob& job)
 {
     AcquisitionSession& session = *job.session;
-    AcqStatus& record = session.Status();
+    AcquisitionConnection& connection = *job.connection;
+    CallerBuffer& callerFrame = *connection.frame;
+    auto report = [&](int kind, int event, const std::string& text, const FrameProgress* progress = nullptr) {
+        session.ReportOn(connection, kind, event, 3, text, progress);
+    };
     if (session.pageBlockInUse.exchange(true)) {
-        session.Report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, 3, kSimultaneousText);
+        report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, kSimultaneousText);
         return -1;
     }
     RequestThreadPriority(kAboveNormalPriority);
@@ -69,21 +94,34 @@ int RunReadout(const ReadoutJob& job)
     }
 
     const std::size_t pixels = static_cast<std::size_t>(job.width) * static_cast<std::size_t>(job.height);
-    if (record.frame != nullptr) std::fill(record.frame, record.frame + pixels, kMissingPixel);
+    std::vector<std::int16_t> frame(callerFrame.Present() ? pixels : 0, kMissingPixel);
+    callerFrame.Write(0, frame.data(), frame.size());
 
     std::string startText = platform::Format("Acqusition flags=%Xh%s", static_cast<unsigned>(job.flags),
                                              ModelText(job.descramble));
     if (immediate > 0) startText += platform::Format(" (%d overlapped)", pageCount - immediate);
-    record.progress = 0;
-    session.Report(KX_REPORT_TIMED, KX_EVENT_PROGRESS, 3, startText);
+    const FrameProgress started{0, 0};
+    report(KX_REPORT_TIMED, KX_EVENT_PROGRESS, startText, &started);
 
-    TransportStreamParser parser(Placement{job.width, job.height, job.descramble, job.invert}, record.frame);
+    TransportStreamParser parser(Placement{job.width, job.height, job.descramble, job.invert},
+                                 frame.empty() ? nullptr : frame.data());
+    auto handOverRows = [&] {
+        parser.TakeTouchedRows([&](int row) {
+            const std::size_t first = static_cast<std::size_t>(row) * static_cast<std::size_t>(job.width);
+            callerFrame.Write(first, frame.data() + first, static_cast<std::size_t>(job.width));
+        });
+    };
     std::int64_t words = 0;
     int status = kStreamRunning;
     bool anyPage = false;
     std::uint64_t lastPageTick = 0;
     const std::uint64_t readTimeout = static_cast<std::uint64_t>(ScaledMs(kReadTimeoutMs));
     const std::uint64_t abortQuiet = static_cast<std::uint64_t>(ScaledMs(kAbortQuietMs));
+    // A bright frame waits for the X-ray button without limit; a dark frame
+    // has nothing to wait for, so its first page counts from the start.
+    const bool bright = (job.flags & 1) != 0;
+    if (!bright && !firstData) firstDataTick = startTick;
+    const bool timedFromStart = !bright;
 
     for (int p = 0; p < pageCount && status == kStreamRunning; ++p) {
         const std::size_t pi = static_cast<std::size_t>(p);
@@ -100,7 +138,7 @@ int RunReadout(const ReadoutJob& job)
             }
             const std::uint64_t now = platform::TickCountMs();
             const bool stopping = session.State() != 0 || stop.load();
-            if (firstData && now - firstDataTick > readTimeout) {
+            if ((firstData || timedFromStart) && now - firstDataTick > readTimeout) {
                 status = kStreamTimedOut;
                 break;
             }
@@ -118,8 +156,7 @@ int RunReadout(const ReadoutJob& job)
         if (failed[pi]) {
             block->byteCounts[pi] = 0;
             if (why.empty()) why = "the read could not be queued";
-            session.Report(KX_REPORT_INFO, KX_EVENT_MESSAGE, 3,
-                           platform::Format("WRN: Read error at page %d: %s", p, why.c_str()));
+            report(KX_REPORT_INFO, KX_EVENT_MESSAGE, platform::Format("WRN: Read error at page %d: %s", p, why.c_str()));
             break;
         }
 
@@ -131,23 +168,21 @@ int RunReadout(const ReadoutJob& job)
         }
         const int bytes = block->byteCounts[pi];
         if (bytes % 2 != 0)
-            session.Report(KX_REPORT_INFO, KX_EVENT_MESSAGE, 3,
-                           platform::Format("WRN: Read odd number of bytes %d at page %d", bytes, p));
+            report(KX_REPORT_INFO, KX_EVENT_MESSAGE, platform::Format("WRN: Read odd number of bytes %d at page %d", bytes, p));
         words += bytes / 2;
         parser.Parse(block->Page(p), static_cast<std::size_t>(bytes / 2));
         status = parser.Tracking().status;
+        handOverRows();
 
         const StreamTracking& t = parser.Tracking();
-        record.lines = t.highestEol + 1;
-        record.progress = ReadoutProgress(t.highestEol, job.height);
-        session.Report(KX_REPORT_INFO, KX_EVENT_DATA, 3, "");
+        const FrameProgress progress{t.highestEol + 1, ReadoutProgress(t.highestEol, job.height)};
+        report(KX_REPORT_INFO, KX_EVENT_DATA, "", &progress);
     }
     if (session.State() != 0 || stop.load()) status = kStreamAborted;
 
     if (job.debugDump) {
         const int last = WriteTransportDump(session.lib.log, job.homePath, job.width, *block);
-        session.Report(KX_REPORT_INFO, KX_EVENT_MESSAGE, 3,
-                       platform::Format("Debug dump %d data pages \"Log/$a*.bin\"", last));
+        report(KX_REPORT_INFO, KX_EVENT_MESSAGE, platform::Format("Debug dump %d data pages \"Log/$a*.bin\"", last));
     }
     link.CancelReads();
     block.reset();
@@ -158,9 +193,9 @@ int RunReadout(const ReadoutJob& job)
     MessageTable& messages = session.lib.messages;
     switch (status) {
     case kStreamComplete: {
-        record.lines = t.highestEol + 1;
-        record.progress = 255;
+        const FrameProgress delivered{t.highestEol + 1, 255};
         session.lastFrameSimulated.store(link.Simulated());
+        ReportDamage(report, frame, t, job.height);
         std::string text;
         if (job.debugDump || job.height != t.highestSol + 1 || job.height != t.highestEol + 1 ||
             job.width != t.highestColumn + 1) {
@@ -172,28 +207,28 @@ int RunReadout(const ReadoutJob& job)
             text = platform::Format("Acquisition complete in %.2f(%.2f)sec", (end - startTick) / 1000.0,
                                     (end - firstDataTick) / 1000.0);
         }
-        session.Report(KX_REPORT_INFO, KX_EVENT_PROGRESS, 3, text);
+        report(KX_REPORT_INFO, KX_EVENT_PROGRESS, text, &delivered);
         break;
     }
     case kStreamTimedOut:
-        session.Report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, 3, messages.Text(105) + suffix);
+        report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, messages.Text(105) + suffix);
         break;
     case kStreamAborted:
         break;  // the abort was reported when it was asked for
     case kStreamPrematureEnd:
-        session.Report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, 3, messages.Text(106) + suffix);
+        report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, messages.Text(106) + suffix);
         break;
     default:
-        session.Report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, 3, FormatMessage(messages, 107, status) + suffix);
+        report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, FormatMessage(messages, 107, status) + suffix);
         break;
     }
 
     if (anyPage) {
         const std::uint64_t quiet = abortQuiet;
         while (platform::TickCountMs() - lastPageTick < quiet && !stop.load()) SleepMs(10);
-        if (!stop.load() && session.SendVendorRequest(&link, kRequestReset, 0, 0)) {
+        if (!stop.load() && session.SendVendorRequest(&link, kRequestReset, 0, 0, &connection)) {
             SleepScaledMs(kClosingRequestGapMs);
-            if (!stop.load()) session.SendVendorRequest(&link, kRequestReset, 0, 0);
+            if (!stop.load()) session.SendVendorRequest(&link, kRequestReset, 0, 0, &connection);
         }
     }
     return status;

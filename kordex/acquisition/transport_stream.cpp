@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <functional>
 
 #include "frame/vector_clones.h"
 
@@ -170,6 +171,7 @@ bool PlacePixel(const Placement& p, int line, int column, int* row, int* targetC
 TransportStreamParser::TransportStreamParser(const Placement& placement, std::int16_t* frame)
     : p_(placement), frame_(frame), invertMask_(placement.invert ? kValueMask : 0), half_(placement.width / 2)
 {
+    if (frame_ != nullptr) touched_.assign(static_cast<std::size_t>(p_.height), 0);
     if (Interleaves(p_.descramble)) {
         const int half = p_.width / 2;
         interleave_.resize(static_cast<std::size_t>(p_.width));
@@ -185,8 +187,11 @@ void TransportStreamParser::StartLine(int line)
     t_.solSeen = true;
     t_.highestSol = std::max(t_.highestSol, line);
     row_ = nullptr;
+    rowIndex_ = -1;
     if (frame_ == nullptr || line >= p_.height) return;
-    row_ = frame_ + static_cast<std::size_t>(TargetRow(p_.descramble, p_.height, line)) * p_.width;
+    rowIndex_ = TargetRow(p_.descramble, p_.height, line);
+    touched_[static_cast<std::size_t>(rowIndex_)] = 1;
+    row_ = frame_ + static_cast<std::size_t>(rowIndex_) * p_.width;
     storeLimit_ = p_.width;
     if (Interleaves(p_.descramble)) {
         order_ = Order::Interleaved;
@@ -247,6 +252,17 @@ void TransportStreamParser::EndLine(int line)
     t_.column = -1;
     t_.highestEol = std::max(t_.highestEol, line);
     row_ = nullptr;
+    rowIndex_ = -1;
+}
+
+void TransportStreamParser::TakeTouchedRows(const std::function<void(int row)>& visit)
+{
+    for (std::size_t r = 0; r < touched_.size(); ++r) {
+        if (!touched_[r]) continue;
+        touched_[r] = 0;
+        visit(static_cast<int>(r));
+    }
+    if (rowIndex_ >= 0) touched_[static_cast<std::size_t>(rowIndex_)] = 1;
 }
 
 void TransportStreamParser::EndOfFrame(std::uint16_t word)

@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace kordex {
@@ -84,6 +85,11 @@ public:
 
     const StreamTracking& Tracking() const { return t_; }
 
+    // Calls visit for every frame row written since the last call, in row
+    // order, and forgets them; the row of a line still in progress stays
+    // marked, since the next page goes on writing it. Nothing without a frame.
+    void TakeTouchedRows(const std::function<void(int row)>& visit);
+
 private:
     using AliasedWord = std::uint16_t __attribute__((may_alias));
 
@@ -106,6 +112,8 @@ private:
     std::uint16_t invertMask_;
     StreamTracking t_;
     std::int16_t* row_ = nullptr;  // target row of the current line, null when not stored
+    int rowIndex_ = -1;            // its index, -1 when not stored
+    std::vector<std::uint8_t> touched_;  // rows written since TakeTouchedRows
     Order order_ = Order::Direct;
     int storeLimit_ = 0;           // columns below this are stored
     int half_ = 0;                 // width / 2

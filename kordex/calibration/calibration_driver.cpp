@@ -21,6 +21,7 @@
 #include "calibration/replacement_step.h"
 #include "frame/frame_files.h"
 #include "frame/library.h"
+#include "frame/lock_within.h"
 #include "platform/exact_math.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -55,7 +56,7 @@ StepContext MakeContext(CalibrationRun& run)
 {
     Library& lib = Lib();
     StepContext ctx;
-    ctx.frame = run.job.frame;
+    ctx.frame = run.frame.data();
     ctx.width = run.job.frameWidth;
     ctx.height = run.job.frameHeight;
     ctx.left = run.settings.geometry.rawLeft;
@@ -92,16 +93,6 @@ void HoldOutlineMask(const CalibrationRun& run)
 void ReleaseOutlineMask()
 {
     std::vector<std::int16_t>().swap(Lib().outlineMask);
-}
-
-// Tries the lock once a millisecond for up to ms milliseconds.
-bool LockWithin(std::recursive_mutex& mutex, int ms)
-{
-    for (int tries = 0;; ++tries) {
-        if (mutex.try_lock()) return true;
-        if (tries >= ms) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
 }
 
 bool StopRequested(CalibrationRun& run)
@@ -151,7 +142,12 @@ int RunCalibration(CalibrationRun& run)
     const std::uint32_t flags = job.flags;
     const int steps = std::popcount(flags & (kCalOffset | kCalGain | kCalBadPixels | kCalDespeckle));
     int done = 0;
+    // The frame as it stands goes to the caller at every end: the whole
+    // result before "Calibration done", what was done before a failure or
+    // an abort otherwise (unless the close has shut the gate).
+    auto handOver = [&] { run.caller->Write(0, run.frame.data(), run.frame.size()); };
     auto end = [&](int code) {
+        if (code != 0) handOver();
         WriteWord(&job.runningWord, 0);
         ReleaseOutlineMask();
         return code;
@@ -160,7 +156,7 @@ int RunCalibration(CalibrationRun& run)
         ++done;
         job.progress = platform::Near(static_cast<double>(done) / steps * 100.0);
         ReportCalibration(run, kReportPlain, kCodeProgress, "");
-        DumpCalibrationStep(run, dumpName, job.frame);
+        DumpCalibrationStep(run, dumpName, run.frame.data());
     };
 
     if (flags & kCalDumpToImageFolder)
@@ -169,7 +165,7 @@ int RunCalibration(CalibrationRun& run)
     else
         run.dumpDir = run.calibrationDir;
     platform::DeleteByMask(run.dumpDir, "$c*.raw");
-    if (flags & kCalDumpToImageFolder) DumpCalibrationStep(run, "0_src", job.frame);
+    if (flags & kCalDumpToImageFolder) DumpCalibrationStep(run, "0_src", run.frame.data());
     ReportCalibration(run, kReportTimed, kCodeProgress,
                       platform::Format("Calibration started flags=%xh (%d steps)", flags, steps));
 
@@ -201,16 +197,17 @@ int RunCalibration(CalibrationRun& run)
     if (run.settings.calRepValue != run.settings.calSatValue) {
         const int replaced = RunReplacementStep(MakeContext(run));
         if (replaced < 0) return end(1);
-        if (replaced > 0) DumpCalibrationStep(run, "5_rep", job.frame);
+        if (replaced > 0) DumpCalibrationStep(run, "5_rep", run.frame.data());
     }
     if (Outlined(run)) {
         const std::vector<std::int16_t>& held = Lib().outlineMask;
         const std::vector<std::int16_t> temporary =
             held.empty() ? BuildOutlineMask(job.frameWidth, job.frameHeight, run.settings.rcCutOff, run.settings.rcCutOffR)
                          : std::vector<std::int16_t>();
-        FillOutline(job.frame, held.empty() ? temporary.data() : held.data(), job.frameWidth, job.frameHeight, 0,
+        FillOutline(run.frame.data(), held.empty() ? temporary.data() : held.data(), job.frameWidth, job.frameHeight, 0,
                     run.settings.numParallelThreads);
     }
+    handOver();
     job.progress = 255;
     ReportCalibration(run, kReportTimed, kCodeProgress, "Calibration done");
     return end(0);
@@ -235,6 +232,10 @@ std::shared_ptr<CalibrationRun> PrepareCalibration(std::uint32_t flags, KX_Callb
     job.frame = frame;
     job.callback = callback;
     job.context = context;
+    const std::size_t pixels = static_cast<std::size_t>(g.frameWidth) * static_cast<std::size_t>(g.frameHeight);
+    run->frame.resize(pixels);
+    run->caller = std::make_unique<CallerBuffer>(frame, pixels);
+    run->caller->Read(run->frame.data());
     return run;
 }
 
@@ -276,6 +277,7 @@ void CloseCalibration(CalibrationRun& run)
     Library& lib = Lib();
     lib.lockSlots.SetClosing(kCalibrationSlot);
     const bool timedOut = run.worker->Wait(kCalibrationCloseTimeoutMs) == kWorkerTimedOut;
+    run.caller->Shut();
     if (timedOut) {
         // The worker goes on detached until its next check of these words.
         WriteWord(&run.job.abortWord, 1);
@@ -284,7 +286,7 @@ void CloseCalibration(CalibrationRun& run)
     // The closing report never touches the report lock (slot 1).
     const char* text = timedOut ? "WRN: Calibration closed by time-out" : "Calibration closed";
     run.closed = true;
-    if (LockWithin(run.reportMutex, kCalibrationCallbackGraceMs)) {
+    if (LockWithin(run.reportMutex, kCallbackGraceMs)) {
         Deliver(run, kReportPlain, kCodeClosed, text);
         run.reportMutex.unlock();
     } else {

@@ -14,7 +14,11 @@
 // member, the public CalibrationJob, from KXC_Process to KXC_Close. The worker
 // holds the record jointly, so a worker left running after the close time-out
 // never writes freed memory; the close then sets the abort word so it stops at
-// its next row, and its later reports are dropped.
+// its next row, and its later reports are dropped. The worker calibrates a
+// copy of the caller's frame taken in KXC_Process and hands the result over
+// through the record's CallerBuffer when it ends (before "Calibration done");
+// the close shuts that gate, so the caller's frame is never touched after
+// KXC_Close has returned.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +26,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
+#include "frame/caller_buffer.h"
 #include "frame/settings.h"
 #include "frame/worker_thread.h"
 #include "kordex.h"
@@ -37,8 +43,6 @@ inline constexpr std::uint32_t kCalAllowHardwareDark = 1u << 30;
 inline constexpr std::uint32_t kCalDumpToImageFolder = 1u << 31;
 inline constexpr int kCalibrationCloseTimeoutMs = 2000;
 inline constexpr int kCalibrationSlot = 1;
-// How long a close after a time-out waits for a callback still in progress.
-inline constexpr int kCalibrationCallbackGraceMs = 500;
 
 struct CalibrationRun {
     CalibrationJob job{};          // first member: the record the caller sees
@@ -47,6 +51,8 @@ struct CalibrationRun {
     std::string calibrationDir;    // ends in "/"
     std::string dumpDir;           // chosen by the worker
     int offsetMode = 0;            // 0 dark.raw, 1 hardware-dark, 2 hardware-dark with bit 30
+    std::vector<std::int16_t> frame;  // the worker's copy of the caller's frame
+    std::unique_ptr<CallerBuffer> caller;  // the caller's frame, behind the close's gate
     std::recursive_mutex reportMutex;  // one report at a time; a callback may abort (re-enter)
     std::atomic<bool> closed{false};         // nothing reaches the caller after the close
     std::unique_ptr<WorkerThread> worker;
@@ -66,7 +72,8 @@ void LaunchCalibration(const std::shared_ptr<CalibrationRun>& run);
 // error report "Abort calibration" (code 1).
 void AbortCalibration(CalibrationRun& run);
 
-// KXC_Close: waits 2000 ms for the worker, reports "Calibration closed" or
+// KXC_Close: waits 2000 ms for the worker, shuts the caller's frame off from
+// it, reports "Calibration closed" or
 // "WRN: Calibration closed by time-out" (code 2) and closes the record to
 // further reports. The caller then drops its reference. After a time-out the
 // worker is told to stop (abort and running words); when its callback is

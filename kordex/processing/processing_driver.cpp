@@ -16,6 +16,7 @@
 #include "calibration/outline_mask.h"
 #include "frame/frame_files.h"
 #include "frame/library.h"
+#include "frame/lock_within.h"
 #include "platform/exact_math.h"
 #include "platform/text.h"
 #include "processing/final_contrast.h"
@@ -47,15 +48,6 @@ void Deliver(ProcessingRun& run, int kind, int code, const std::string& text)
     if (lib.processingReportHook) lib.processingReportHook(&run.job);
 }
 
-bool LockWithin(std::recursive_mutex& mutex, int ms)
-{
-    for (int tries = 0;; ++tries) {
-        if (mutex.try_lock()) return true;
-        if (tries >= ms) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
 std::int32_t Load(std::int32_t& word)
 {
     return std::atomic_ref<std::int32_t>(word).load();
@@ -74,7 +66,7 @@ const ProcessingJobKind kStandardJob = {kProcessingSlot, kProcessingCloseTimeout
 StageContext MakeContext(ProcessingRun& run)
 {
     StageContext ctx;
-    ctx.image = run.job.image;
+    ctx.image = run.image.data();
     ctx.width = run.job.width;
     ctx.height = run.job.height;
     ctx.threads = run.settings.numParallelThreads;
@@ -100,7 +92,7 @@ void Dump(const ProcessingRun& run, const std::string& name, const std::int16_t*
 void FillImageOutline(ProcessingRun& run, int value)
 {
     if (run.imageMask.empty()) return;
-    FillOutlineImage(run.job.image, run.imageMask.data(), run.job.width, run.job.height, value,
+    FillOutlineImage(run.image.data(), run.imageMask.data(), run.job.width, run.job.height, value,
                      run.settings.numParallelThreads);
 }
 
@@ -121,11 +113,17 @@ void IpReport(ProcessingRun& run, int kind, int code, const std::string& text)
     Deliver(run, kind, code, text);
 }
 
+void HandOverImage(ProcessingRun& run)
+{
+    run.caller->Write(0, run.image.data(), run.image.size());
+}
+
 int RunProcessing(ProcessingRun& run)
 {
     ProcessingJob& job = run.job;
     const std::int32_t flags = job.flags;
     auto end = [&](int code) {
+        if (code != 0) HandOverImage(run);
         Store(job.runningState, 0);
         return code;
     };
@@ -145,7 +143,7 @@ int RunProcessing(ProcessingRun& run)
 
     if (flags & kIpDespeckle) {
         ImageDespeckleContext d;
-        d.image = job.image;
+        d.image = run.image.data();
         d.width = job.width;
         d.height = job.height;
         d.threads = run.settings.numParallelThreads;
@@ -158,7 +156,7 @@ int RunProcessing(ProcessingRun& run)
         p.threshold5x5 = run.params.despeckle5x5Threshold;
         if (ImageDespeckle(d, p) < 0) return end(2);
         refresh(platform::Near(100.0 / units));
-        Dump(run, "1desp", job.image);
+        Dump(run, "1desp", run.image.data());
     }
     if (aborted()) return end(-1);
     run.params.viewKind = ViewKindFromCaption(run.caption);
@@ -175,6 +173,7 @@ int RunProcessing(ProcessingRun& run)
     FinalContrast(ctx);
     if (aborted()) return end(-1);
     FillImageOutline(run, 0);
+    HandOverImage(run);
     job.progress = 255;
     IpReport(run, kIpTimed, kIpCodeProgress, "IP done");
     return end(0);
@@ -197,6 +196,10 @@ std::shared_ptr<ProcessingRun> PrepareProcessing(std::int32_t flags, KX_Callback
     job.image = image;
     job.callback = callback;
     job.window = window;
+    const std::size_t pixels = static_cast<std::size_t>(g.cutWidth) * static_cast<std::size_t>(g.cutHeight);
+    run->image.resize(pixels);
+    run->caller = std::make_unique<CallerBuffer>(image, pixels);
+    run->caller->Read(run->image.data());
     if (readParams) {
         ReadModeParams(run->profile, mode, run->params);
         run->caption = ModeCaption(run->profile, mode);
@@ -241,13 +244,14 @@ void CloseProcessing(ProcessingRun& run)
     const ProcessingJobKind& kind = *run.kind;
     lib.lockSlots.SetClosing(kind.slot);
     const bool timedOut = run.worker->Wait(kind.closeTimeoutMs) == kWorkerTimedOut;
+    run.caller->Shut();
     if (timedOut) {
         Store(run.job.abortState, 1);
         Store(run.job.runningState, -1);
     }
     const char* text = timedOut ? kind.closedByTimeoutText : kind.closedText;
     run.closed = true;
-    if (LockWithin(run.reportMutex, kProcessingCallbackGraceMs)) {
+    if (LockWithin(run.reportMutex, kCallbackGraceMs)) {
         Deliver(run, kIpPlain, kCodeClosed, text);
         run.reportMutex.unlock();
     } else {

@@ -11,7 +11,11 @@
 // member, the public ProcessingJob, from KXIP_Process to KXIP_Close. The
 // worker holds the record jointly, so a worker left running after the close
 // time-out never writes freed memory; the close sets the abort state so it
-// stops at its next row, and its later reports are dropped.
+// stops at its next row, and its later reports are dropped. The worker
+// processes a copy of the caller's image taken in KXIP_Process and hands the
+// result over through the record's CallerBuffer when it ends (before "IP
+// done" or "Aux IP done"); the close shuts that gate, so the caller's image
+// is never touched after KXIP_Close has returned.
 #pragma once
 
 #include <atomic>
@@ -21,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/caller_buffer.h"
 #include "frame/settings.h"
 #include "frame/worker_thread.h"
 #include "kordex.h"
@@ -35,7 +40,6 @@ inline constexpr std::int32_t kIpUnsharpMask = 4;
 inline constexpr int kProcessingCloseTimeoutMs = 4000;
 inline constexpr int kProcessingSlot = 2;
 inline constexpr int kFirstAuxiliaryMode = 300;
-inline constexpr int kProcessingCallbackGraceMs = 500;
 
 struct ProcessingRun;
 
@@ -61,6 +65,8 @@ struct ProcessingRun {
     std::string homePath;          // ends in "/"
     std::string dumpDir;           // the image folder, ends in "/"
     std::vector<std::int16_t> imageMask;  // the outline cut to the image; empty = none
+    std::vector<std::int16_t> image;      // the worker's copy of the caller's image
+    std::unique_ptr<CallerBuffer> caller; // the caller's image, behind the close's gate
     std::recursive_mutex reportMutex;
     std::atomic<bool> closed{false};
     std::unique_ptr<WorkerThread> worker;
@@ -82,7 +88,8 @@ void LaunchProcessing(const std::shared_ptr<ProcessingRun>& run);
 // error report of message 350 "Abort IP" (code 1).
 void AbortProcessing(ProcessingRun& run);
 
-// KXIP_Close: waits for the worker (4000 ms for a standard job), reports
+// KXIP_Close: waits for the worker (4000 ms for a standard job), shuts the
+// caller's image off from it, reports
 // "IP closed" or "WRN: IP closed by timeout" (code 2; the auxiliary kind's
 // texts for an auxiliary job) and closes the record to further reports.
 void CloseProcessing(ProcessingRun& run);
@@ -95,6 +102,11 @@ void IpReport(ProcessingRun& run, int kind, int code, const std::string& text);
 
 // The worker. Returns 0 done, -1 aborted between stages, 2 a stage failed.
 int RunProcessing(ProcessingRun& run);
+
+// Hands the worker's image as it stands to the caller (nothing once the
+// close has shut the gate). Every worker calls it when it ends: before its
+// final report on success, else before it returns.
+void HandOverImage(ProcessingRun& run);
 
 // The stage context of the run: its image, settings, parameters, abort
 // state, messages, reports and "$i" dumps.

@@ -5,10 +5,12 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -557,6 +559,76 @@ TEST_F(CalibrationExportsTest, CloseTimeOutStopsTheWorkerWithoutKillingIt)
     EXPECT_FALSE(Has(reports, "GainCal start"));
     EXPECT_FALSE(Has(reports, "Calibration done"));
     EXPECT_EQ(At(0, 0), 3000) << "the worker stopped before the gain step";
+}
+
+TEST_F(CalibrationExportsTest, TheFrameIsNeverTouchedAfterACloseThatTimedOut)
+{
+    // The callback holds the worker past the close's 2000 ms after its only
+    // step; then the worker still fills the cut-off corners. That must not
+    // reach the caller's frame, which the caller may free (under the address
+    // sanitizer a write would be a use after free) or reuse once the close
+    // has returned.
+    for (const bool freeIt : {false, true}) {
+        SCOPED_TRACE(freeIt ? "freed after the close" : "kept after the close");
+        if (handle_) dlclose(handle_);
+        handle_ = nullptr;
+        Load(16, 8, "Descramble=3\nRCCutOff=3\nRCCutOffR=3\n");
+        WriteFrame("dark.raw", Filled(500));
+        auto* frame = new std::int16_t[frame_.size()];
+        std::fill(frame, frame + frame_.size(), std::int16_t{3000});
+        recorder_.sleepState = 0;
+        recorder_.sleepAfterFirstStepMs = 2300;
+        CalibrationJob* job = process_(0x1, &OnReport, &recorder_, frame);
+        ASSERT_NE(job, nullptr);
+        auto waitFor = [&](int state) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (recorder_.sleepState < state && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        };
+        waitFor(1);
+        close_(job);
+        const std::vector<std::int16_t> atClose(frame, frame + frame_.size());
+        if (freeIt) delete[] frame;
+        waitFor(2);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        {
+            std::lock_guard<std::mutex> lock(recorder_.mutex);
+            ASSERT_FALSE(recorder_.reports.empty());
+            EXPECT_EQ(recorder_.reports.back().text, "WRN: Calibration closed by time-out");
+        }
+        EXPECT_EQ(atClose, std::vector<std::int16_t>(frame_.size(), 3000)) << "the worker calibrates its own copy";
+        if (!freeIt) {
+            EXPECT_EQ(std::vector<std::int16_t>(frame, frame + frame_.size()), atClose);
+            delete[] frame;
+        }
+    }
+}
+
+TEST_F(CalibrationExportsTest, LifecyclesWithRandomDelaysNeverTouchAFreedFrame)
+{
+    // Process, maybe abort, close at random moments; the frame is freed as
+    // soon as the close returns.
+    Load(320, 240, "NumParallelThreads=3\n", "[DeSpeckle]\nBPM_Enable=1\n");
+    WriteFrame("dark.raw", Filled(300));
+    WriteFrame("A00_02000.raw", Filled(1000));
+    WriteFrame("A01_04000.raw", Filled(2100));
+    std::vector<std::int16_t> map = Filled(0);
+    for (std::size_t i = 0; i < map.size(); i += 37) map[i] = 255;
+    WriteFrame("BPM.raw", map);
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> delay(0, 3000), coin(0, 1);
+    for (int round = 0; round < 30; ++round) {
+        SCOPED_TRACE(round);
+        auto* frame = new std::int16_t[frame_.size()];
+        std::fill(frame, frame + frame_.size(), std::int16_t{2500});
+        CalibrationJob* job = process_(0xF, nullptr, nullptr, frame);
+        ASSERT_NE(job, nullptr);
+        std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+        if (coin(random)) abort_(job);
+        std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+        close_(job);
+        delete[] frame;
+    }
 }
 
 TEST_F(CalibrationExportsTest, AbortAndCloseWithNull)

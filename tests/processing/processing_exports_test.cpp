@@ -5,10 +5,12 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,6 +45,7 @@ Recorder g_recorder;
 struct Hang {
     std::atomic<int> ms{0};
     std::atomic<int> state{0};
+    std::atomic<bool> onProgress{false};  // hang on the first progress report instead
 };
 Hang g_hang;
 
@@ -53,7 +56,8 @@ int32_t Record(void* record)
         std::lock_guard<std::mutex> lock(g_recorder.mutex);
         if (job->code != 21 || job->text[0] != '\0' || job->progress == 255) g_recorder.texts.push_back(job->text);
     }
-    if (std::strncmp(job->text, "IP start", 8) == 0 && g_hang.ms > 0) {
+    const bool progress = job->code == 21 && job->progress > 0 && job->progress < 255;
+    if ((g_hang.onProgress ? progress : std::strncmp(job->text, "IP start", 8) == 0) && g_hang.ms > 0) {
         const int ms = g_hang.ms.exchange(0);
         g_hang.state = 1;
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -191,6 +195,68 @@ TEST_F(ProcessingExportsTest, CloseGivesUpAHungWorkerAfterFourSecondsWithoutKill
         EXPECT_NE(t, "IP closed");
     }
     EXPECT_EQ(image_, before) << "the worker stopped before its first stage";
+}
+
+TEST_F(ProcessingExportsTest, TheImageIsNeverTouchedAfterACloseThatTimedOut)
+{
+    // The callback holds the worker past the close's 4000 ms after the first
+    // unsharp step; the second step, a smoothing, then still runs a row
+    // before it sees the abort. That must not reach the caller's image, which
+    // the caller may free or reuse once the close has returned. The samples
+    // lie between the air and bone levels, where the smoothing has weight.
+    for (const bool freeIt : {false, true}) {
+        SCOPED_TRACE(freeIt ? "freed after the close" : "kept after the close");
+        if (handle_) dlclose(handle_);
+        handle_ = nullptr;
+        Load("[IP1]\nCaption=x\n");
+        for (std::size_t i = 0; i < image_.size(); ++i) image_[i] = static_cast<std::int16_t>(200 + (i * i * 7) % 61 * 10);
+        auto* image = new std::int16_t[image_.size()];
+        std::copy(image_.begin(), image_.end(), image);
+        g_hang.state = 0;
+        g_hang.onProgress = true;
+        g_hang.ms = 4300;
+        ProcessingJob* job = process_(4, &Record, nullptr, image, 1);
+        ASSERT_NE(job, nullptr);
+        auto waitFor = [](int state) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            while (g_hang.state < state && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return g_hang.state >= state;
+        };
+        ASSERT_TRUE(waitFor(1));
+        close_(job);
+        const std::vector<std::int16_t> atClose(image, image + image_.size());
+        if (freeIt) delete[] image;
+        ASSERT_TRUE(waitFor(2));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        g_hang.onProgress = false;
+        EXPECT_EQ(atClose, image_) << "the worker processes its own copy";
+        if (!freeIt) {
+            EXPECT_EQ(std::vector<std::int16_t>(image, image + image_.size()), atClose);
+            delete[] image;
+        }
+    }
+}
+
+TEST_F(ProcessingExportsTest, LifecyclesWithRandomDelaysNeverTouchAFreedImage)
+{
+    // Process, maybe abort, close at random moments, standard and auxiliary
+    // modes; the image is freed as soon as the close returns.
+    Load("[IP1]\nCaption=Standard\nFinC_Min=0\nFinC_Max=4095\n[IP301]\nCaption=Internal\n");
+    std::mt19937 random(4);
+    std::uniform_int_distribution<int> delay(0, 2000), coin(0, 1);
+    for (int round = 0; round < 30; ++round) {
+        SCOPED_TRACE(round);
+        auto* image = new std::int16_t[image_.size()];
+        std::copy(image_.begin(), image_.end(), image);
+        ProcessingJob* job = process_(7, nullptr, nullptr, image, coin(random) ? 1 : 301);
+        ASSERT_NE(job, nullptr);
+        std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+        if (coin(random)) abort_(job);
+        std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+        close_(job);
+        delete[] image;
+    }
 }
 
 TEST_F(ProcessingExportsTest, NegativeModesAndNullArgumentsAreRefused)

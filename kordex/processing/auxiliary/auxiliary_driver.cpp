@@ -74,7 +74,10 @@ int RunAuxiliary(ProcessingRun& run)
 {
     ProcessingJob& job = run.job;
     std::atomic_ref<std::int32_t> abortState(job.abortState);
-    auto end = [&] {
+    // The image goes to the caller at every end, before "Aux IP done" on
+    // success.
+    auto end = [&](bool handOver = true) {
+        if (handOver) HandOverImage(run);
         std::atomic_ref<std::int32_t>(job.runningState).store(0);
         return 0;
     };
@@ -109,9 +112,10 @@ int RunAuxiliary(ProcessingRun& run)
     if (abortState.load() == 1) return end();  // aborted: the abort report was the last word
     if (result > 0) {
         FillImageOutline(run, 0);
+        HandOverImage(run);
         job.progress = 255;
         IpReport(run, kIpTimed, kIpCodeProgress, "Aux IP done");
-        return end();
+        return end(false);
     }
     abortState.store(-1);
     IpReport(run, kIpError, kIpCodeError, error.empty() ? AuxMessage(messages, kMsgAuxFault) : error);
