@@ -33,20 +33,24 @@ void SleepMs(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-// The "WRN: " lines of a delivered frame that is not whole: pixels never
+// The "WRN: " line of a delivered frame that is not whole: pixels never
 // delivered (0x8000 left from the fill: a lost line or a short line inside
-// the frame) and stream lines beyond the frame height (their pixels were
-// dropped).
+// the frame).
 template <class Report>
-void ReportDamage(const Report& report, const std::vector<std::int16_t>& frame, const StreamTracking& t, int height)
+void ReportUndelivered(const Report& report, const std::vector<std::int16_t>& frame)
 {
-    if (!frame.empty()) {
-        const auto missing = std::count(frame.begin(), frame.end(), kMissingPixel);
-        if (missing > 0)
-            report(KX_REPORT_INFO, KX_EVENT_MESSAGE,
-                   platform::Format("WRN: frame delivered with %lld undelivered pixels", static_cast<long long>(missing)),
-                   nullptr);
-    }
+    const auto missing = std::count(frame.begin(), frame.end(), kMissingPixel);
+    if (missing > 0)
+        report(KX_REPORT_INFO, KX_EVENT_MESSAGE,
+               platform::Format("WRN: frame delivered with %lld undelivered pixels", static_cast<long long>(missing)),
+               nullptr);
+}
+
+// The "WRN: " line of a stream whose line numbers run past the frame height
+// (their pixels were dropped): a sensor of another size, or a damaged stream.
+template <class Report>
+void ReportLinesBeyond(const Report& report, const StreamTracking& t, int height)
+{
     const int highest = std::max(t.highestSol, t.highestEol);
     if (highest >= height)
         report(KX_REPORT_INFO, KX_EVENT_MESSAGE,
@@ -189,13 +193,14 @@ int RunReadout(const ReadoutJob& job)
     session.pageBlockInUse.store(false);
 
     const StreamTracking& t = parser.Tracking();
+    if (status != kStreamAborted) ReportLinesBeyond(report, t, job.height);
     const std::string suffix = platform::Format(" Read %d words SOL=%d", static_cast<int>(words), t.highestSol);
     MessageTable& messages = session.lib.messages;
     switch (status) {
     case kStreamComplete: {
         const FrameProgress delivered{t.highestEol + 1, 255};
         session.lastFrameSimulated.store(link.Simulated());
-        ReportDamage(report, frame, t, job.height);
+        ReportUndelivered(report, frame);
         std::string text;
         if (job.debugDump || job.height != t.highestSol + 1 || job.height != t.highestEol + 1 ||
             job.width != t.highestColumn + 1) {

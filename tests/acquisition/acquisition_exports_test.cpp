@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -460,6 +461,114 @@ TEST_F(AcquisitionExportsTest, ReplayedDumpReproducesItsFrame)
     ASSERT_TRUE(rec_.WaitForEnd());
     close(acq);
     EXPECT_EQ(frame_, original);
+}
+
+TEST_F(AcquisitionExportsTest, DamagedFramesSayWhatIsMissing)
+{
+    // A lost line inside the frame: delivered, with a warning of its count.
+    Load("", "MissingLines=100");
+    AcqStatus* acq = Connect(0);
+    ASSERT_NE(acq, nullptr);
+    ASSERT_EQ(start(acq), 1);
+    ASSERT_TRUE(rec_.WaitForEnd());
+    EXPECT_EQ(rec_.All().back().progress, 255);
+    EXPECT_EQ(Missing(), W);
+    EXPECT_TRUE(rec_.Has("WRN: frame delivered with 910 undelivered pixels")) << LogText();
+    close(acq);
+    EXPECT_NE(LogText().find("WRN: frame delivered with 910 undelivered pixels"), std::string::npos);
+    Unload();
+
+    // A whole frame says nothing of the kind.
+    rec_.Clear();
+    Load("", "");
+    acq = Connect(0);
+    ASSERT_NE(acq, nullptr);
+    ASSERT_EQ(start(acq), 1);
+    ASSERT_TRUE(rec_.WaitForEnd());
+    for (const Seen& seen : rec_.All()) EXPECT_EQ(seen.text.rfind("WRN: ", 0), std::string::npos) << seen.text;
+    close(acq);
+}
+
+TEST_F(AcquisitionExportsTest, AStreamOfMoreLinesThanTheFrameSaysSo)
+{
+    // The dumps of a 688-line frame replayed into a 600-line frame: the lines
+    // beyond it are dropped, and the log says so.
+    Load("DebugAcqDump=1");
+    AcqStatus* acq = Connect(0);
+    ASSERT_NE(acq, nullptr);
+    ASSERT_EQ(start(acq), 1);
+    ASSERT_TRUE(rec_.WaitForEnd());
+    close(acq);
+    const std::string dumps = home_ + "Log";
+    Unload();
+
+    TempDir other;
+    rec_.Clear();
+    frame_.assign(static_cast<std::size_t>(W) * 600, 0);
+    Load("FrameHeight=600", "ReplayDir=" + dumps, &other);
+    acq = Connect(0);
+    ASSERT_NE(acq, nullptr);
+    ASSERT_EQ(start(acq), 1);
+    ASSERT_TRUE(rec_.WaitForEnd());
+    // Its pages run out first (they are counted for 600 lines), so it fails;
+    // the warning says why.
+    EXPECT_TRUE(rec_.Has("WRN: stream lines up to 682 exceed the frame height 600")) << LogText();
+    EXPECT_EQ(rec_.All().back().kind, 2);
+    close(acq);
+}
+
+TEST_F(AcquisitionExportsTest, ADarkFrameWhoseFirstPageNeverComesTimesOut)
+{
+    // A dark frame does not wait for the X-ray button, so it gets the read
+    // time-out (15 s, scaled here) even before its first page.
+    Load("", "StallAfterPages=0");
+    AcqStatus* acq = Connect(0);
+    ASSERT_NE(acq, nullptr);
+    ASSERT_EQ(start(acq), 1);
+    ASSERT_TRUE(rec_.WaitForEnd());
+    EXPECT_EQ(rec_.All().back().text, "ERR: Time-out in read-out operation Read 0 words SOL=-1");
+    close(acq);
+}
+
+TEST_F(AcquisitionExportsTest, TheFrameIsNeverTouchedAfterACloseThatTimedOut)
+{
+    // A slow stream at the real time scale: pages every quarter second keep
+    // the read-out going for about five seconds, past the close's 3000 ms.
+    // After the close neither the frame nor the callback hears of it again.
+    unsetenv("KORDEX_TEST_TIME_SCALE");
+    Load("", "StreamMBps=0.25");
+    AcqStatus* acq = Connect(1);
+    ASSERT_NE(acq, nullptr);
+    ASSERT_EQ(start(acq), 1);
+    ASSERT_TRUE(rec_.WaitFor([](const Seen& s) { return s.event == 22; })) << "the first page";
+    close(acq);
+    const std::vector<std::int16_t> atClose = frame_;
+    const std::size_t reports = rec_.All().size();
+    EXPECT_EQ(rec_.All().back().text, "WRN: Acquisition closed by timeout");
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    EXPECT_EQ(frame_, atClose);
+    EXPECT_EQ(rec_.All().size(), reports) << rec_.All().back().text;
+}
+
+TEST_F(AcquisitionExportsTest, LifecyclesWithRandomDelaysNeverTouchAFreedFrame)
+{
+    // Connect, start, maybe abort, close at random moments; the frame is
+    // freed as soon as the close returns.
+    Load("", "StreamMBps=20");
+    std::mt19937 random(6);
+    std::uniform_int_distribution<int> delay(0, 40), coin(0, 1);
+    for (int round = 0; round < 16; ++round) {
+        SCOPED_TRACE(round);
+        auto* frame = new std::int16_t[frame_.size()];
+        AcqStatus* acq = connect(coin(random), &Recorder::Callback, &rec_, frame, 0);
+        ASSERT_NE(acq, nullptr);
+        if (coin(random)) start(acq);
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay(random)));
+        if (coin(random)) abort(acq);
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay(random)));
+        close(acq);
+        delete[] frame;
+    }
 }
 
 }  // namespace
