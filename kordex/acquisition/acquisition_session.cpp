@@ -277,11 +277,18 @@ std::int32_t AcquisitionSession::StartFrame(AcqStatus* handle)
     readout->stop = job.stop;
     std::shared_ptr<std::atomic<int>> live = liveReadouts_;
     live->fetch_add(1);
-    readout->thread = std::make_unique<WorkerThread>([job, live]() {
-        const int status = RunReadout(job);
+    try {
+        readout->thread = std::make_unique<WorkerThread>([job, live]() {
+            const int status = RunReadout(job);
+            live->fetch_sub(1);
+            return status;
+        });
+    } catch (const std::exception& e) {
+        // No thread to be had: the start fails like a refused start request.
         live->fetch_sub(1);
-        return status;
-    });
+        Report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, 3, platform::Format("Can't start the read-out: %s", e.what()));
+        return 0;
+    }
     readouts_.push_back(std::move(readout));
     return 1;
 }

@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "calibration/calibration_driver.h"
+#include "frame/export_guard.h"
 #include "frame/library.h"
 #include "kordex.h"
 #include "platform/text.h"
@@ -56,40 +57,46 @@ extern "C" {
 
 KX_API CalibrationJob* KXC_Process(uint32_t flags, KX_Callback callback, void* context, int16_t* frame)
 {
-    kordex::Library& lib = kordex::Lib();
-    if (!frame) {
-        lib.log.Error("Calibration needs a frame buffer", 0, false);
-        return nullptr;
-    }
-    std::shared_ptr<kordex::CalibrationRun> run;
-    try {
-        run = kordex::PrepareCalibration(flags, callback, context, frame);
-        Remember(run);
-        kordex::LaunchCalibration(run);
-        return &run->job;
-    } catch (const std::exception& e) {
-        if (run) Forget(&run->job);
-        lib.log.Error(platform::Format("Can't start calibration: %s", e.what()), 0, false);
-        return nullptr;
-    }
+    return kordex::Guarded(__func__, static_cast<CalibrationJob*>(nullptr), [&]() -> CalibrationJob* {
+        kordex::Library& lib = kordex::Lib();
+        if (!frame) {
+            lib.log.Error("Calibration needs a frame buffer", 0, false);
+            return nullptr;
+        }
+        std::shared_ptr<kordex::CalibrationRun> run;
+        try {
+            run = kordex::PrepareCalibration(flags, callback, context, frame);
+            Remember(run);
+            kordex::LaunchCalibration(run);
+            return &run->job;
+        } catch (const std::exception& e) {
+            if (run) Forget(&run->job);
+            lib.log.Error(platform::Format("Can't start calibration: %s", e.what()), 0, false);
+            return nullptr;
+        }
+    });
 }
 
 KX_API int32_t KXC_Abort(CalibrationJob* job)
 {
-    if (!job) return 0;
-    const std::shared_ptr<kordex::CalibrationRun> run = Find(job);
-    if (!run) return 0;
-    kordex::AbortCalibration(*run);
-    return 1;
+    return kordex::Guarded(__func__, static_cast<int32_t>(0), [&]() -> int32_t {
+        if (!job) return 0;
+        const std::shared_ptr<kordex::CalibrationRun> run = Find(job);
+        if (!run) return 0;
+        kordex::AbortCalibration(*run);
+        return 1;
+    });
 }
 
 KX_API void KXC_Close(CalibrationJob* job)
 {
-    if (!job) return;
-    std::shared_ptr<kordex::CalibrationRun> run = Find(job);
-    if (!run) return;
-    kordex::CloseCalibration(*run);
-    Forget(job);
+    kordex::GuardedVoid(__func__, [&] {
+        if (!job) return;
+        std::shared_ptr<kordex::CalibrationRun> run = Find(job);
+        if (!run) return;
+        kordex::CloseCalibration(*run);
+        Forget(job);
+    });
 }
 
 }  // extern "C"

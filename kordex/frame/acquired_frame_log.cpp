@@ -34,7 +34,12 @@ std::string LogAcquiredFrame(Log& log, const std::string& homePath, const std::i
     if (count == 0 || !frame) return {};
     const char* letter = bright ? "B" : "D";
     const std::string logDir = homePath + "Log/";
-    platform::MakeDirectory(homePath + "Log");
+    platform::MakeDirectories(homePath + "Log");
+    if (count > kMaxLoggedFrames) {
+        log.Plain(platform::Format("WRN: %s %d asked, %d kept", bright ? "LogAcqFramesNumBright" : "LogAcqFramesNumDark",
+                                   count, kMaxLoggedFrames));
+        count = kMaxLoggedFrames;
+    }
 
     std::string path;
     if (count > 0) {

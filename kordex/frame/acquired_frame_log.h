@@ -4,8 +4,9 @@
 // count > 0 keeps a rotating set "$D00.raw" .. "$D<count>.raw" (letter "B" for
 // bright frames), "$D00.raw" the newest. count < 0 writes one time-stamped
 // file per frame, "$<dd>D-<hh>_<mm>_<ss>.raw", and never deletes any.
-// count 0 logs nothing. downScale above 1 keeps every downScale-th pixel of
-// every downScale-th line.
+// count 0 logs nothing; a count above 99 is taken as 99 with a "WRN: " line
+// (the names have two digits, and each close moves every generation).
+// downScale above 1 keeps every downScale-th pixel of every downScale-th line.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,8 @@
 #include "frame/log.h"
 
 namespace kordex {
+
+inline constexpr int kMaxLoggedFrames = 99;
 
 // The frame as it is logged: a copy, or every step-th pixel of every step-th
 // line ((width / step) x (height / step) pixels). *outWidth/*outHeight

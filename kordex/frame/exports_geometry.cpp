@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "frame/export_guard.h"
 #include "frame/frame_geometry.h"
 #include "frame/library.h"
 #include "kordex.h"
@@ -43,117 +44,143 @@ extern "C" {
 
 KX_API int32_t KXACQ_SetFrameDim(int32_t width, int32_t height)
 {
-    kordex::FrameGeometry g = Lib().settings.geometry;
-    g.frameWidth = width;
-    g.frameHeight = height;
-    return ApplyOrWarn(g, "frame size");
+    return kordex::Guarded(__func__, static_cast<int32_t>(0), [&]() -> int32_t {
+        kordex::FrameGeometry g = Lib().settings.geometry;
+        g.frameWidth = width;
+        g.frameHeight = height;
+        return ApplyOrWarn(g, "frame size");
+    });
 }
 
 KX_API int32_t KXACQ_GetFrameDim(int32_t* width, int32_t* height)
 {
-    const kordex::FrameGeometry& g = Lib().settings.geometry;
-    if (width) *width = g.frameWidth;
-    if (height) *height = g.frameHeight;
-    return 1;
+    return kordex::Guarded(__func__, static_cast<int32_t>(0), [&]() -> int32_t {
+        const kordex::FrameGeometry& g = Lib().settings.geometry;
+        if (width) *width = g.frameWidth;
+        if (height) *height = g.frameHeight;
+        return 1;
+    });
 }
 
 KX_API int32_t KXACQ_GetDetectorAddr(char* buffer)
 {
-    if (!buffer) return 0;
-    return static_cast<int32_t>(platform::CopyTruncated(buffer, kDetectorAddrBuffer, Lib().settings.pid)) + 1;
+    return kordex::Guarded(__func__, static_cast<int32_t>(0), [&]() -> int32_t {
+        if (!buffer) return 0;
+        return static_cast<int32_t>(platform::CopyTruncated(buffer, kDetectorAddrBuffer, Lib().settings.pid)) + 1;
+    });
 }
 
 KX_API void KXACQ_SetDetectorAddr(const char* text)
 {
-    Lib().settings.pid = platform::Truncated(text ? text : "", kordex::kPidCapacity);
+    kordex::GuardedVoid(__func__, [&] {
+        Lib().settings.pid = platform::Truncated(text ? text : "", kordex::kPidCapacity);
+    });
 }
 
 KX_API int32_t KXACQ_IsRecentFrameOfsCal(void)
 {
-    return 0;
+    return kordex::Guarded(__func__, static_cast<int32_t>(0), [&]() -> int32_t {
+        return 0;
+    });
 }
 
 KX_API int32_t KXACQ_SendCommand(int32_t, int32_t)
 {
-    return NotImplemented();
+    return kordex::Guarded(__func__, static_cast<int32_t>(0), [&]() -> int32_t {
+        return NotImplemented();
+    });
 }
 
 KX_API int32_t KXACQ_SendCommandParam(int32_t, int32_t, int32_t, int32_t)
 {
-    return NotImplemented();
+    return kordex::Guarded(__func__, static_cast<int32_t>(0), [&]() -> int32_t {
+        return NotImplemented();
+    });
 }
 
 KX_API int32_t KXC_GetImageDim(int32_t* cutWidth, int32_t* cutHeight)
 {
-    const kordex::FrameGeometry& g = Lib().settings.geometry;
-    if (cutWidth) *cutWidth = g.cutWidth;
-    if (cutHeight) *cutHeight = g.cutHeight;
-    return (g.cutWidth != g.frameWidth || g.cutHeight != g.frameHeight) ? 1 : 0;
+    return kordex::Guarded(__func__, static_cast<int32_t>(0), [&]() -> int32_t {
+        const kordex::FrameGeometry& g = Lib().settings.geometry;
+        if (cutWidth) *cutWidth = g.cutWidth;
+        if (cutHeight) *cutHeight = g.cutHeight;
+        return (g.cutWidth != g.frameWidth || g.cutHeight != g.frameHeight) ? 1 : 0;
+    });
 }
 
 KX_API int16_t* KXC_CutImage(const int16_t* frame, int16_t* destination)
 {
-    if (!frame) return nullptr;
-    const kordex::FrameGeometry& g = Lib().settings.geometry;
-    if (!destination) {
-        destination = static_cast<int16_t*>(
-            std::malloc(static_cast<std::size_t>(g.cutWidth) * g.cutHeight * sizeof(int16_t)));
-        if (!destination) return nullptr;
-    }
-    kordex::CutFrame(g, frame, destination);
-    return destination;
+    return kordex::Guarded(__func__, static_cast<int16_t*>(nullptr), [&]() -> int16_t* {
+        if (!frame) return nullptr;
+        const kordex::FrameGeometry& g = Lib().settings.geometry;
+        if (!destination) {
+            destination = static_cast<int16_t*>(
+                std::malloc(static_cast<std::size_t>(g.cutWidth) * g.cutHeight * sizeof(int16_t)));
+            if (!destination) return nullptr;
+        }
+        kordex::CutFrame(g, frame, destination);
+        return destination;
+    });
 }
 
 KX_API int32_t KXC_GetImgCutParams(int32_t params[6])
 {
-    if (!params) return 0;
-    const kordex::FrameGeometry& g = Lib().settings.geometry;
-    params[0] = g.cutLeft;
-    params[1] = g.cutTop;
-    params[2] = g.cutRight;
-    params[3] = g.cutBottom;
-    params[4] = g.rotation;
-    params[5] = g.flip;
-    return 1;
+    return kordex::Guarded(__func__, static_cast<int32_t>(0), [&]() -> int32_t {
+        if (!params) return 0;
+        const kordex::FrameGeometry& g = Lib().settings.geometry;
+        params[0] = g.cutLeft;
+        params[1] = g.cutTop;
+        params[2] = g.cutRight;
+        params[3] = g.cutBottom;
+        params[4] = g.rotation;
+        params[5] = g.flip;
+        return 1;
+    });
 }
 
 KX_API int32_t KXC_SetImgCutParams(const int32_t params[6])
 {
-    if (!params) return 0;
-    kordex::FrameGeometry g = Lib().settings.geometry;
-    g.cutLeft = params[0];
-    g.cutTop = params[1];
-    g.cutRight = params[2];
-    g.cutBottom = params[3];
-    g.rotation = params[4];
-    g.flip = params[5];
-    return ApplyOrWarn(g, "cut parameters");
+    return kordex::Guarded(__func__, static_cast<int32_t>(0), [&]() -> int32_t {
+        if (!params) return 0;
+        kordex::FrameGeometry g = Lib().settings.geometry;
+        g.cutLeft = params[0];
+        g.cutTop = params[1];
+        g.cutRight = params[2];
+        g.cutBottom = params[3];
+        g.rotation = params[4];
+        g.flip = params[5];
+        return ApplyOrWarn(g, "cut parameters");
+    });
 }
 
 KX_API int32_t KXC_GetCalibrationDirectory(char* buffer)
 {
-    if (!buffer) return 0;
-    return static_cast<int32_t>(platform::CopyTruncated(buffer, kDirectoryBuffer, Lib().CalibrationDir())) + 1;
+    return kordex::Guarded(__func__, static_cast<int32_t>(0), [&]() -> int32_t {
+        if (!buffer) return 0;
+        return static_cast<int32_t>(platform::CopyTruncated(buffer, kDirectoryBuffer, Lib().CalibrationDir())) + 1;
+    });
 }
 
 KX_API int32_t KXC_SetCalibrationDirectory(const char* path)
 {
-    kordex::Library& lib = Lib();
-    if (!path || !*path) {
-        lib.calibrationDirOverride.clear();
+    return kordex::Guarded(__func__, static_cast<int32_t>(0), [&]() -> int32_t {
+        kordex::Library& lib = Lib();
+        if (!path || !*path) {
+            lib.calibrationDirOverride.clear();
+            return 1;
+        }
+        // Room for the trailing "/" inside the 256-byte buffers of the callers.
+        std::string dir = platform::Truncated(path, kDirectoryBuffer - 2);
+        while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+        int code = 0;
+        if (!platform::DirectoryExists(dir) && !platform::MakeDirectory(dir, &code)) {
+            lib.log.Error(platform::Format("Can't create temporary calibration directory %s", dir.c_str()),
+                          code, true);
+            return 0;
+        }
+        lib.calibrationDirOverride = platform::WithTrailingSlash(dir);
         return 1;
-    }
-    // Room for the trailing "/" inside the 256-byte buffers of the callers.
-    std::string dir = platform::Truncated(path, kDirectoryBuffer - 2);
-    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    int code = 0;
-    if (!platform::DirectoryExists(dir) && !platform::MakeDirectory(dir, &code)) {
-        lib.log.Error(platform::Format("Can't create temporary calibration directory %s", dir.c_str()),
-                      code, true);
-        return 0;
-    }
-    lib.calibrationDirOverride = platform::WithTrailingSlash(dir);
-    return 1;
+    });
 }
 
 }  // extern "C"

@@ -23,7 +23,7 @@ Library::Library(const std::string& path, const std::string& settingsPath)
     std::size_t start = 0;
     while (start < warnings.size()) {
         const std::size_t end = warnings.find('\n', start);
-        log.Plain(warnings.substr(start, end - start));
+        log.Early(warnings.substr(start, end - start));
         start = end == std::string::npos ? warnings.size() : end + 1;
     }
     messages.Start(profile, [this](const std::string& line) { log.Plain(line); });

@@ -1,6 +1,7 @@
 // Log file, repeat suppression, timed prefix and the error form.
 #include "frame/log.h"
 
+#include <algorithm>
 #include <ctime>
 #include <string>
 
@@ -68,8 +69,10 @@ void Log::Open(const std::string& directory, int generations, const std::string&
         return;
     }
     if (generations <= 0) generations = 10;
+    const int asked = generations;
+    generations = std::min(generations, kMaxGenerations);
     const std::string logDir = platform::WithTrailingSlash(directory) + "Log/";
-    platform::MakeDirectory(platform::WithTrailingSlash(directory) + "Log");
+    platform::MakeDirectories(platform::WithTrailingSlash(directory) + "Log");
     for (int k = generations - 1; k >= 0; --k) {
         const std::string from = GenerationPath(logDir, name, k);
         if (!platform::FileExists(from)) continue;
@@ -94,11 +97,19 @@ void Log::Open(const std::string& directory, int generations, const std::string&
                                   version_.minor, version_.build, version_.revision);
     std::fputs(first.c_str(), file_);
     std::fputc('\n', file_);
+    for (const std::string& line : early_) WriteLocked(line);
+    early_.clear();
+    if (asked > kMaxGenerations)
+        WriteLocked(platform::Format("WRN: %d log generations asked, %d kept", asked, kMaxGenerations));
+    std::fflush(file_);
 }
 
 void Log::FlushRepeatsLocked()
 {
-    if (file_ && repeats_ > 0) std::fprintf(file_, "  <rep %d>\n", repeats_);
+    if (file_ && repeats_ > 0) {
+        std::fprintf(file_, "  <rep %d>\n", repeats_);
+        std::fflush(file_);
+    }
     repeats_ = 0;
 }
 
@@ -141,6 +152,7 @@ void Log::WriteLocked(std::string_view line)
     lastLine_ = std::string(Head(line));
     std::fwrite(line.data(), 1, line.size(), file_);
     std::fputc('\n', file_);
+    std::fflush(file_);
 }
 
 void Log::Plain(std::string_view text, bool toFile)
@@ -208,6 +220,17 @@ void Log::File(std::string_view text)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     WriteLocked(text);
+}
+
+void Log::Early(std::string_view text)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+    if (ui_) ui_->Add(std::string(text));
+    if (file_)
+        WriteLocked(text);
+    else
+        early_.emplace_back(text);
 }
 
 }  // namespace kordex

@@ -13,6 +13,10 @@
 // " (code N:XXh)" above 15, followed by the system's text for the code on a
 // line of its own.
 //
+// Every line reaches the file as it is written (the stream is flushed after
+// each line), so a process that dies loses none; only a pending repeat count
+// waits for the next line.
+//
 // All functions may be called from any thread; lines of different threads do
 // not interleave inside a line.
 #pragma once
@@ -23,6 +27,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "frame/ui_log_list.h"
 
@@ -36,6 +41,7 @@ struct LogVersion {
 class Log {
 public:
     static constexpr std::size_t kRepeatCompareBytes = 40;
+    static constexpr int kMaxGenerations = 99;
 
     explicit Log(UiLogList* uiList = nullptr) : ui_(uiList) {}
     ~Log();
@@ -49,7 +55,9 @@ public:
     void SetBoxTitle(std::string title);
 
     // Opens "<directory>Log/<name>00.log" after moving generations
-    // N-1..0 up by one. directory ends in "/". generations <= 0 means 10.
+    // N-1..0 up by one, making the Log folder and its parents when missing.
+    // directory ends in "/". generations <= 0 means 10; above 99 it is 99
+    // (a "WRN: " line in the new log says so).
     void Open(const std::string& directory, int generations, const std::string& name);
     void Close();
     void Flush();
@@ -67,6 +75,10 @@ public:
     std::string Error(std::string_view text, int code, bool showBox = false);
     // The file only, no prefix (the export KX_LogMsg).
     void File(std::string_view text);
+    // A line of something found before any log could be open (a setting
+    // refused while the library loads): on standard error and the UI list at
+    // once, and in the first log that opens, right after its first line.
+    void Early(std::string_view text);
 
     // "ERR: text" with the code suffix, without the system text.
     static std::string ErrorLine(std::string_view text, int code);
@@ -84,6 +96,7 @@ private:
     std::FILE* file_ = nullptr;
     std::string path_;
     std::string lastLine_;  // first 40 bytes of the last line written
+    std::vector<std::string> early_;  // Early lines not yet in a log file
     int repeats_ = 0;
     bool timedStarted_ = false;
     std::uint64_t timedStart_ = 0;

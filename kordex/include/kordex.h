@@ -8,7 +8,9 @@
  * KXC_ (calibration) and KXIP_ (image processing).
  *
  * Conventions
- * - Functions return 1 or 0, or a pointer or NULL. Nothing throws.
+ * - Functions return 1 or 0, or a pointer or NULL. Nothing throws: a failure
+ *   to get memory or a thread is logged ("ERR: <function> failed: ...") and
+ *   the function returns its failure value.
  * - Text is UTF-8 (KX_IsUnicode() returns 0).
  * - Image and frame buffers belong to the caller, except the cut image that
  *   KXC_CutImage allocates when given no destination: release it with
@@ -231,20 +233,30 @@ KX_API AcqStatus* KXACQ_Connect(int32_t flags, KX_Callback callback, void* conte
  * 0), event 22 after every received page (lines and progress 0..100), then
  * event 21 with progress 255 on a complete frame, or an error report
  * ("Time-out in read-out operation", "Premature EOF", "Transport stream
- * parsing code #n", each followed by " Read n words SOL=n"). Returns 1, or 0
- * for a handle that is not the library's record or a failed start request. */
+ * parsing code #n", each followed by " Read n words SOL=n"). A dark frame
+ * whose first page does not come within the read time-out (15 s) fails with
+ * "Time-out in read-out operation"; a bright frame waits for the X-ray shot
+ * without limit. Before the completion, "WRN: frame delivered with n
+ * undelivered pixels" names pixels still 0x8000, and "WRN: stream lines up to
+ * n exceed the frame height h" a stream taller than the frame. The rows of the
+ * frame are written as their pages arrive. Returns 1, or 0 for a handle that
+ * is not the library's record, a failed start request or a read-out that
+ * cannot be started ("Can't start the read-out: ..."). */
 KX_API int32_t KXACQ_StartFrame(AcqStatus* handle);
 /* Asks the running acquisition to stop: reports the error "Abort acquisition"
  * (event 1) and ends the read-out without a final report. Any thread may
  * call it. Returns 1. */
 KX_API int32_t KXACQ_Abort(AcqStatus* handle);
 /* Ends the acquisition (always call it, also after errors and aborts; NULL
- * is ignored): when a frame was delivered and no error was reported, keeps
- * it as "$a_rawdark.raw"/"$a_rawbright.raw" in the calibration directory
- * (SaveTempAcqFrame) and in the log folder (LogAcqFramesNumDark/Bright);
- * waits up to 3000 ms for the read-out, closes the device and reports event
- * 2 "Acquisition closed" (or "WRN: Acquisition closed by timeout"). Reports
- * still in flight after that are dropped. */
+ * is ignored): waits up to 3000 ms for the read-out; when it ended with a
+ * delivered frame and no error was reported, keeps the frame as
+ * "$a_rawdark.raw"/"$a_rawbright.raw" in the calibration directory
+ * (SaveTempAcqFrame) and in the log folder (LogAcqFramesNumDark/Bright, at
+ * most 99 generations); closes the device and reports event 2 "Acquisition
+ * closed" (or "WRN: Acquisition closed by timeout"). After the return the
+ * library neither writes the caller's frame nor calls the callback for this
+ * acquisition, even when a read-out left running after a time-out goes on
+ * until its next check. */
 KX_API void KXACQ_Close(AcqStatus* handle);
 /* Sends one vendor request (request code, value, index) to the open sensor;
  * handle is ignored. Returns 1, or 0 after the error report
@@ -278,7 +290,11 @@ KX_API int32_t KXC_GetCalibrationDirectory(char* buffer);
  * error box and returns 0; else 1. */
 KX_API int32_t KXC_SetCalibrationDirectory(const char* path);
 
-/* Calibration of one frame, in place, on a worker thread of its own.
+/* Calibration of one frame on a worker thread of its own. The worker
+ * calibrates a copy of the frame taken in this call and writes the result
+ * back into the caller's frame when it ends (before "Calibration done"); after
+ * KXC_Close has returned the library never touches the frame again, even when
+ * the close timed out.
  *
  * flags: bit 0 offset (subtracts "dark.raw"), bit 1 gain (the points
  * "A??_?????.raw"), bit 2 bad-pixel correction ("BPM.raw", "BPMM.raw"), bit 3
@@ -311,9 +327,12 @@ KX_API void KXC_Close(CalibrationJob* job);
  * Image processing
  * ------------------------------------------------------------------------ */
 
-/* Turns a calibrated, cut image into the finished radiograph, in place, on a
- * worker thread of its own, under a numbered processing mode (the settings
- * section "IP<mode>").
+/* Turns a calibrated, cut image into the finished radiograph on a worker
+ * thread of its own, under a numbered processing mode (the settings section
+ * "IP<mode>"). The worker processes a copy of the image taken in this call and
+ * writes the result back into the caller's image when it ends (before "IP
+ * done"); after KXIP_Close has returned the library never touches the image
+ * again, even when the close timed out.
  * flags: 1 despeckle, 2 grey-scale remap, 4 unsharp mask; the equalisation
  *   and final contrast always run (flags 0 runs only them).
  * callback: called with the ProcessingJob on every report, on the worker
@@ -322,7 +341,7 @@ KX_API void KXC_Close(CalibrationJob* job);
  *   progress refreshes (code 21, progress 0..100), errors (kind 2).
  * window: the caller's window (a QWidget*) or NULL; stored in the record.
  * image: the caller's cut-size image (see KXC_GetImageDim), signed 16-bit,
- *   owned by the caller and processed in place until the worker ends.
+ *   owned by the caller; it must stay valid until KXIP_Close returns.
  * mode: 0 = the setting IPDefaultModeNumber; 1..299 the standard chain.
  *   Modes of 300 and above (auxiliary chains) are not available in this
  *   build: they are refused with an error log line.

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 
+#include "frame/export_guard.h"
 #include "frame/library.h"
 #include "kordex.h"
 #include "platform/text.h"
@@ -57,48 +58,54 @@ extern "C" {
 
 KX_API ProcessingJob* KXIP_Process(int32_t flags, KX_Callback callback, void* window, int16_t* image, int32_t mode)
 {
-    kordex::Library& lib = kordex::Lib();
-    if (!image) {
-        lib.log.Error("Image processing needs an image buffer", 0, false);
-        return nullptr;
-    }
-    if (mode == 0) mode = lib.settings.ipDefaultModeNumber;
-    if (mode < 0) {
-        lib.log.Error(platform::Format("Processing mode %d is not available in this library", mode), 0, false);
-        lib.log.Flush();
-        return nullptr;
-    }
-    std::shared_ptr<kordex::ProcessingRun> run;
-    try {
-        run = mode >= kordex::kFirstAuxiliaryMode
-                  ? kordex::auxiliary::PrepareAuxiliary(flags, callback, window, image, mode)
-                  : kordex::PrepareProcessing(flags, callback, window, image, mode);
-        Remember(run);
-        kordex::LaunchProcessing(run);
-        return &run->job;
-    } catch (const std::exception& e) {
-        if (run) Forget(&run->job);
-        lib.log.Error(platform::Format("Can't start image processing: %s", e.what()), 0, false);
-        return nullptr;
-    }
+    return kordex::Guarded(__func__, static_cast<ProcessingJob*>(nullptr), [&]() -> ProcessingJob* {
+        kordex::Library& lib = kordex::Lib();
+        if (!image) {
+            lib.log.Error("Image processing needs an image buffer", 0, false);
+            return nullptr;
+        }
+        if (mode == 0) mode = lib.settings.ipDefaultModeNumber;
+        if (mode < 0) {
+            lib.log.Error(platform::Format("Processing mode %d is not available in this library", mode), 0, false);
+            lib.log.Flush();
+            return nullptr;
+        }
+        std::shared_ptr<kordex::ProcessingRun> run;
+        try {
+            run = mode >= kordex::kFirstAuxiliaryMode
+                      ? kordex::auxiliary::PrepareAuxiliary(flags, callback, window, image, mode)
+                      : kordex::PrepareProcessing(flags, callback, window, image, mode);
+            Remember(run);
+            kordex::LaunchProcessing(run);
+            return &run->job;
+        } catch (const std::exception& e) {
+            if (run) Forget(&run->job);
+            lib.log.Error(platform::Format("Can't start image processing: %s", e.what()), 0, false);
+            return nullptr;
+        }
+    });
 }
 
 KX_API int32_t KXIP_Abort(ProcessingJob* job)
 {
-    if (!job) return 0;
-    const std::shared_ptr<kordex::ProcessingRun> run = Find(job);
-    if (!run) return 0;
-    kordex::AbortProcessing(*run);
-    return 1;
+    return kordex::Guarded(__func__, static_cast<int32_t>(0), [&]() -> int32_t {
+        if (!job) return 0;
+        const std::shared_ptr<kordex::ProcessingRun> run = Find(job);
+        if (!run) return 0;
+        kordex::AbortProcessing(*run);
+        return 1;
+    });
 }
 
 KX_API void KXIP_Close(ProcessingJob* job)
 {
-    if (!job) return;
-    std::shared_ptr<kordex::ProcessingRun> run = Find(job);
-    if (!run) return;
-    kordex::CloseProcessing(*run);
-    Forget(job);
+    kordex::GuardedVoid(__func__, [&] {
+        if (!job) return;
+        std::shared_ptr<kordex::ProcessingRun> run = Find(job);
+        if (!run) return;
+        kordex::CloseProcessing(*run);
+        Forget(job);
+    });
 }
 
 }  // extern "C"

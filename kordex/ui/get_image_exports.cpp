@@ -6,6 +6,7 @@
 #include <exception>
 #include <memory>
 
+#include "frame/export_guard.h"
 #include "frame/library.h"
 #include "kordex.h"
 #include "platform/message_box.h"
@@ -61,44 +62,58 @@ extern "C" {
 
 KX_API void KX_Set_Acquisition(int32_t flags, int16_t* frame, int32_t reserved, KX_Callback callback, void* context)
 {
-    ui::StoreAcquisitionStage({flags, frame, reserved, callback, context});
+    kordex::GuardedVoid(__func__, [&] {
+        ui::StoreAcquisitionStage({flags, frame, reserved, callback, context});
+    });
 }
 
 KX_API void KX_Set_Calibration(uint32_t flags, int16_t* image, int16_t* cutImage, KX_Callback callback,
                                void* context)
 {
-    ui::StoreCalibrationStage({flags, image, cutImage, callback, context});
+    kordex::GuardedVoid(__func__, [&] {
+        ui::StoreCalibrationStage({flags, image, cutImage, callback, context});
+    });
 }
 
 KX_API void KX_Set_ImgProcess(int32_t flags, int16_t* image, int32_t mode, KX_Callback callback, void* context)
 {
-    ui::StoreProcessingStage({flags, image, mode, callback, context});
+    kordex::GuardedVoid(__func__, [&] {
+        ui::StoreProcessingStage({flags, image, mode, callback, context});
+    });
 }
 
 KX_API int32_t KX_GetImageSP(void* parent, int32_t x, int32_t y, int32_t width, int32_t height)
 {
-    return RunWindow<ui::GetImageWindow>(parent, [&](QWidget* p, const ui::StageSettings& stages,
-                                                     const kordex::FrameGeometry& g, ui::StageDriver& driver) {
-        return std::make_unique<ui::GetImageWindow>(p, x, y, width, height, stages, g, driver);
+    return kordex::Guarded(__func__, static_cast<int32_t>(2), [&]() -> int32_t {
+        return RunWindow<ui::GetImageWindow>(parent, [&](QWidget* p, const ui::StageSettings& stages,
+                                                         const kordex::FrameGeometry& g, ui::StageDriver& driver) {
+            return std::make_unique<ui::GetImageWindow>(p, x, y, width, height, stages, g, driver);
+        });
     });
 }
 
 KX_API int32_t KX_GetImage(void* parent)
 {
-    return KX_GetImageSP(parent, 0, 0, 0, 0);
+    return kordex::Guarded(__func__, static_cast<int32_t>(2), [&]() -> int32_t {
+        return KX_GetImageSP(parent, 0, 0, 0, 0);
+    });
 }
 
 KX_API int32_t KX_GetImageA(void* parent, int32_t x, int32_t y)
 {
-    return RunWindow<ui::BannerWindow>(parent, [&](QWidget* p, const ui::StageSettings& stages,
-                                                   const kordex::FrameGeometry& g, ui::StageDriver& driver) {
-        return std::make_unique<ui::BannerWindow>(p, x, y, stages, g, driver);
+    return kordex::Guarded(__func__, static_cast<int32_t>(2), [&]() -> int32_t {
+        return RunWindow<ui::BannerWindow>(parent, [&](QWidget* p, const ui::StageSettings& stages,
+                                                       const kordex::FrameGeometry& g, ui::StageDriver& driver) {
+            return std::make_unique<ui::BannerWindow>(p, x, y, stages, g, driver);
+        });
     });
 }
 
 KX_API int32_t KX_GetImageCancel(void)
 {
-    return ui::Router().Cancel() ? 1 : 0;
+    return kordex::Guarded(__func__, static_cast<int32_t>(0), [&]() -> int32_t {
+        return ui::Router().Cancel() ? 1 : 0;
+    });
 }
 
 }  // extern "C"

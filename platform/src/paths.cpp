@@ -170,6 +170,21 @@ bool MakeDirectory(const std::string& path, int* errorCode)
     return false;
 }
 
+bool MakeDirectories(const std::string& path, int* errorCode)
+{
+    const std::string target = ExpandHome(path);
+    if (DirectoryExists(target)) {
+        if (errorCode != nullptr) *errorCode = 0;
+        return true;
+    }
+    // Every prefix ending before a "/" first, then the whole path.
+    for (std::size_t at = target.find('/', 1); at != std::string::npos; at = target.find('/', at + 1)) {
+        const std::string prefix = target.substr(0, at);
+        if (!DirectoryExists(prefix) && !MakeDirectory(prefix, errorCode)) return false;
+    }
+    return MakeDirectory(target, errorCode);
+}
+
 bool RemoveFile(const std::string& path)
 {
     return !path.empty() && unlink(ExpandHome(path).c_str()) == 0;

@@ -26,6 +26,7 @@
 #include <fcntl.h>
 #include <locale.h>
 #include <mutex>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -291,18 +292,26 @@ bool WriteInPlace(const std::string& path, const std::string& content)
     return close(fd) == 0 && written;
 }
 
+// The file a write goes to: the target of a link, else the path itself.
+std::string WriteTarget(const std::string& path)
+{
+    struct stat info {};
+    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        if (char* resolved = realpath(path.c_str(), nullptr)) {
+            std::string target = resolved;
+            std::free(resolved);
+            return target;
+        }
+    }
+    return path;
+}
+
 // Replaces the file at path with content through a temporary file beside it.
 bool ReplaceFile(const std::string& path, const std::string& content)
 {
     // A link keeps pointing at the settings file: replace its target.
-    std::string target = path;
+    const std::string target = WriteTarget(path);
     struct stat info {};
-    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        if (char* resolved = realpath(path.c_str(), nullptr)) {
-            target = resolved;
-            std::free(resolved);
-        }
-    }
     const bool exists = stat(target.c_str(), &info) == 0;
 
     std::string temporary = target + ".XXXXXX";
@@ -330,21 +339,75 @@ bool ReplaceFile(const std::string& path, const std::string& content)
     return WriteInPlace(target, content);
 }
 
-// Reads the file, lets change() edit its lines and writes the result back.
-// change() returns false when there is nothing to write.
+// An exclusive advisory flock on the settings file for one read-modify-write
+// cycle, so two processes writing the same file never lose each other's
+// change. A write replaces the file by rename, which leaves a waiting
+// writer's lock on the old file: the lock counts only once the locked file
+// is still the one at the path, else it is taken again there. When no lock
+// can be had (no such directory, no rights) the cycle runs without one; its
+// write then fails or stands alone anyway.
+class FileLock {
+public:
+    explicit FileLock(const std::string& path)
+    {
+        for (int attempt = 0; attempt < 1000; ++attempt) {
+            fd_ = open(path.c_str(), O_RDWR | O_CLOEXEC);
+            if (fd_ < 0 && errno == ENOENT) {
+                fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+                created_ = fd_ >= 0;
+                if (fd_ < 0 && errno == EEXIST) continue;  // created meanwhile
+            }
+            if (fd_ < 0) fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd_ < 0) return;
+            int locked;
+            do {
+                locked = flock(fd_, LOCK_EX);
+            } while (locked != 0 && errno == EINTR);
+            if (locked != 0) return;  // keep the descriptor, go on unlocked
+            struct stat held {}, current {};
+            if (fstat(fd_, &held) == 0 && stat(path.c_str(), &current) == 0 && held.st_dev == current.st_dev &&
+                held.st_ino == current.st_ino)
+                return;
+            close(fd_);
+            fd_ = -1;
+            created_ = false;
+        }
+    }
+    ~FileLock()
+    {
+        if (fd_ >= 0) close(fd_);
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    // True when this lock made the (empty) file.
+    bool Created() const { return created_; }
+
+private:
+    int fd_ = -1;
+    bool created_ = false;
+};
+
+// Reads the file, lets change() edit its lines and writes the result back,
+// all under the file's lock. change() returns false when there is nothing to
+// write (a file the lock had to create is then removed again).
 template <typename Change>
 bool ModifyFile(const std::string& path, Change change)
 {
     if (path.empty())
         return false;
     std::lock_guard<std::mutex> lock(WriteMutex());
+    const std::string target = WriteTarget(path);
+    FileLock fileLock(target);
     std::string content;
-    if (ReadWholeFile(path, &content) == ReadStatus::Failed)
+    if (ReadWholeFile(target, &content) == ReadStatus::Failed)
         return false;  // never overwrite a file that could not be read
     Lines lines = SplitLines(content);
-    if (!change(lines))
+    if (!change(lines)) {
+        if (fileLock.Created()) unlink(target.c_str());
         return false;
-    return ReplaceFile(path, JoinLines(lines));
+    }
+    return ReplaceFile(target, JoinLines(lines));
 }
 
 // ---------------------------------------------------------------------------

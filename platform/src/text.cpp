@@ -165,6 +165,19 @@ std::string_view Trim(std::string_view text)
     return text.substr(begin, end - begin);
 }
 
+// Skips the digits of a field width or precision at i; false when their
+// number exceeds kMaxFieldWidth (a text could otherwise make every report
+// write gigabytes).
+static bool SkipBoundedNumber(std::string_view format, std::size_t& i)
+{
+    long value = 0;
+    for (; i < format.size() && IsDigit(format[i]); ++i) {
+        value = value * 10 + (format[i] - '0');
+        if (value > kMaxFieldWidth) return false;
+    }
+    return true;
+}
+
 std::string FormatSignature(std::string_view format)
 {
     std::string signature;
@@ -188,9 +201,8 @@ std::string FormatSignature(std::string_view format)
         if (i < n && format[i] == '*') {
             signature += '*';
             ++i;
-        } else {
-            while (i < n && IsDigit(format[i]))
-                ++i;
+        } else if (!SkipBoundedNumber(format, i)) {
+            return kRejected;
         }
         if (i < n && format[i] == '$')
             return kRejected;
@@ -200,9 +212,8 @@ std::string FormatSignature(std::string_view format)
             if (i < n && format[i] == '*') {
                 signature += '*';
                 ++i;
-            } else {
-                while (i < n && IsDigit(format[i]))
-                    ++i;
+            } else if (!SkipBoundedNumber(format, i)) {
+                return kRejected;
             }
             if (i < n && format[i] == '$')
                 return kRejected;

@@ -435,6 +435,21 @@ TEST_F(AcquisitionExportsTest, CloseKeepsAndLogsADeliveredFrameOnly)
     close(acq);
     EXPECT_FALSE(std::filesystem::exists(home_ + "CAL/$a_rawbright.raw")) << "not after an error";
     EXPECT_FALSE(std::filesystem::exists(home_ + "Log/$B00.raw"));
+    Unload();
+
+    // A close that begins while the frame still streams decides once the
+    // read-out has ended: the frame completes within the wait and is kept.
+    TempDir third;
+    rec_.Clear();
+    Load("SaveTempAcqFrame=1\nLogAcqFramesNumBright=2", "StreamMBps=10", &third);
+    acq = Connect(1);
+    ASSERT_NE(acq, nullptr);
+    ASSERT_EQ(start(acq), 1);
+    ASSERT_TRUE(rec_.WaitFor([](const Seen& s) { return s.event == 22; })) << "the first page";
+    close(acq);
+    EXPECT_EQ(acq->progress, 255);
+    EXPECT_EQ(ReadText(home_ + "Log/$B00.raw"),
+              std::string(reinterpret_cast<const char*>(frame_.data()), frame_.size() * 2));
 }
 
 TEST_F(AcquisitionExportsTest, ReplayedDumpReproducesItsFrame)

@@ -49,6 +49,7 @@ TEST(MessageTableTest, OverrideWithOtherPlaceholdersIsIgnoredWithAWarning)
               "msg332=Kann %s %s nicht laden\n"  // one argument too many
               "msg107=Code %s\n"                 // wrong kind
               "msg150=Abbruch %n\n"              // a text without placeholders gains one
+              "msg104=%999999999s\n"             // a gigabyte per report
               "msg102=PID%4x Schnittstelle #%d\n");
     std::vector<std::string> warnings;
     MessageTable table;
@@ -57,8 +58,9 @@ TEST(MessageTableTest, OverrideWithOtherPlaceholdersIsIgnoredWithAWarning)
     EXPECT_EQ(table.Text(332), "Aux IP can't load %s");
     EXPECT_EQ(table.Text(107), "Transport stream parsing code #%d");
     EXPECT_EQ(table.Text(150), "Abort acquisition");
+    EXPECT_EQ(table.Text(104), "Can't create file %s (device is used)");
     EXPECT_EQ(table.Text(102), "PID%4x Schnittstelle #%d") << "same arguments: accepted";
-    ASSERT_EQ(warnings.size(), 3u);
+    ASSERT_EQ(warnings.size(), 4u);
     for (const std::string& w : warnings) EXPECT_EQ(w.rfind("WRN: ", 0), 0u) << w;
     EXPECT_NE(warnings[0].find("msg332"), std::string::npos);
 }

@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <fstream>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -332,6 +334,45 @@ TEST_F(ProfileFileTest, ConcurrentWritersLoseNoKey)
             EXPECT_EQ(profile_.ReadInt("T" + std::to_string(t) + "K" + std::to_string(k), -1), t * 100 + k);
     }
     EXPECT_EQ(profile_.SectionNames().size(), 2u);
+}
+
+TEST_F(ProfileFileTest, WritersInTwoProcessesLoseNoKey)
+{
+    // Two programs sharing the settings file (a capture program and the
+    // service window, say): each read-modify-write holds the file's lock.
+    constexpr int kKeys = 200;
+    WriteText(path_, "[Settings]\nKept=1\n");
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = fork();
+        ASSERT_GE(children[c], 0);
+        if (children[c] == 0) {
+            ProfileFile own(path_);
+            own.SetSection(c == 0 ? "First" : "Second");
+            bool ok = true;
+            for (int k = 0; k < kKeys; ++k) ok = own.WriteInt("K" + std::to_string(k), c * 1000 + k) && ok;
+            _exit(ok ? 0 : 1);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    int lost = 0;
+    for (int c = 0; c < 2; ++c) {
+        profile_.SetSection(c == 0 ? "First" : "Second");
+        for (int k = 0; k < kKeys; ++k) lost += profile_.ReadInt("K" + std::to_string(k), -1) != c * 1000 + k;
+    }
+    EXPECT_EQ(lost, 0);
+    profile_.SetSection("Settings");
+    EXPECT_EQ(profile_.ReadInt("Kept", 0), 1);
+}
+
+TEST_F(ProfileFileTest, AWriteWithNothingToChangeCreatesNoFile)
+{
+    EXPECT_FALSE(profile_.DeleteSection("Settings"));
+    EXPECT_FALSE(std::ifstream(path_).good()) << "the lock's file is removed again";
 }
 
 TEST(ProfileFileNames, SectionIsCutToItsCapacityButThePathIsKept)

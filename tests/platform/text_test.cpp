@@ -91,6 +91,12 @@ TEST(FormatSignature, ListsTheArgumentsAFormatConsumes)
         {"%ls", "!"},
         {"%hf", "!"},
         {"%y", "!"},
+        {"%255s", "s"},  // field widths and precisions up to 255
+        {"%.255f", "f"},
+        {"%256s", "!"},  // and no further: a text must not write gigabytes
+        {"%999999999s", "!"},
+        {"%.256d", "!"},
+        {"%1.99999999999999999999d", "!"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(platform::FormatSignature(c.format), c.signature) << c.format;

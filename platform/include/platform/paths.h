@@ -32,6 +32,9 @@ bool DirectoryExists(const std::string& path);
 // Creates one directory level. True when it exists afterwards; *errorCode
 // receives errno on failure.
 bool MakeDirectory(const std::string& path, int* errorCode = nullptr);
+// Creates the directory and every missing parent ("mkdir -p"). True when it
+// exists afterwards; *errorCode receives errno of the level that failed.
+bool MakeDirectories(const std::string& path, int* errorCode = nullptr);
 bool RemoveFile(const std::string& path);
 // Renames from to to (to must not exist, as with the original move).
 bool MoveFile(const std::string& from, const std::string& to);

@@ -31,6 +31,8 @@ std::string_view Trim(std::string_view text);
 // double, 's' string, 'c' char, 'p' pointer, '*' a star width/precision);
 // "%%" consumes none. std::nullopt-like "!" is returned for formats that hold
 // %n or a malformed conversion, so such a text is never used as a format.
+// A field width or precision above kMaxFieldWidth is refused ("!") too.
 std::string FormatSignature(std::string_view format);
+inline constexpr int kMaxFieldWidth = 255;
 
 }  // namespace platform
