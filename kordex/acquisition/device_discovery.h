@@ -15,6 +15,11 @@ namespace kordex {
 class SensorLink;
 
 inline constexpr int kDefaultProductId = 0x2001;
+// The sensor maker's USB vendor id. Only devices of this vendor belong to the
+// sensor's device class: every other USB device on the machine is left out of
+// the enumeration, so it neither counts as an interface index nor stops the
+// walk as unreadable.
+inline constexpr int kSensorVendorId = 0x1209;
 
 // The device-interface class of the sensor (the project's own constant),
 // shown in message 101.

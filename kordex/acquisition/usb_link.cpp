@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "acquisition/device_discovery.h"
 #include "acquisition/vendor_requests.h"
 #include "platform/text.h"
 
@@ -84,11 +85,14 @@ public:
         }
         for (ssize_t i = 0; i < count; ++i) {
             libusb_device* device = list_[i];
-            devices_.push_back(device);
+            // Only the sensor vendor's devices form the sensor's device
+            // class; any other device is not listed at all.
             libusb_device_descriptor d{};
+            if (libusb_get_device_descriptor(device, &d) != 0 || d.idVendor != kSensorVendorId) continue;
+            devices_.push_back(device);
             std::uint8_t ports[8];
             const int portCount = libusb_get_port_numbers(device, ports, sizeof ports);
-            if (libusb_get_device_descriptor(device, &d) != 0 || portCount < 0) {
+            if (portCount < 0) {
                 interfaces->push_back({false, std::string()});
                 continue;
             }

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "acquisition/device_discovery.h"
 #include "acquisition/stream_writer.h"
 #include "acquisition/transport_dump.h"
 #include "acquisition/vendor_requests.h"
@@ -17,7 +18,6 @@
 namespace kordex {
 namespace {
 
-constexpr int kVirtualVendorId = 0x1209;
 constexpr std::uint8_t kStrayByte = 0x5A;
 
 }  // namespace
@@ -35,7 +35,7 @@ VirtualSensor::~VirtualSensor()
 std::string VirtualSensor::DevicePath() const
 {
     if (!s_.devicePath.empty()) return s_.devicePath;
-    return platform::Format("usb#VID_%04X&PID_%04X#001-1", kVirtualVendorId, static_cast<unsigned>(s_.productId));
+    return platform::Format("usb#VID_%04X&PID_%04X#001-1", kSensorVendorId, static_cast<unsigned>(s_.productId));
 }
 
 bool VirtualSensor::Enumerate(std::vector<DeviceInterface>* interfaces)

@@ -4,15 +4,17 @@
 // incompatible sharing; here a writer takes an exclusive flock and a reader a
 // shared one, without blocking. A lock held elsewhere counts as that sharing
 // violation: the file is closed, and opened again after kSharingRetryDelay,
-// kSharingAttempts attempts in all. The writer opens without O_TRUNC and
-// truncates only once it holds its lock, so it never cuts a file that a
-// reader is reading.
+// kSharingAttempts attempts in all. The writer locks the existing file for
+// its whole write, and replaces it by rename, so a reader always sees the old
+// file or the new one whole.
 #include "platform/raw_file.h"
 
 #include "platform/paths.h"
 #include "platform/text.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -66,6 +68,122 @@ int OpenLocked(const std::string& path, int flags, int lockMode, int* code)
 
 }  // namespace
 
+namespace {
+
+// The file a write goes to: a link's target, else the path itself.
+std::string WriteTargetOf(const std::string& path)
+{
+    const std::string expanded = ExpandHome(path);
+    struct stat info {};
+    if (lstat(expanded.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        if (char* resolved = realpath(expanded.c_str(), nullptr)) {
+            std::string target = resolved;
+            std::free(resolved);
+            return target;
+        }
+    }
+    return expanded;
+}
+
+// The process's file-creation mask, read without changing it.
+mode_t CreationMask()
+{
+    mode_t mask = 022;
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status) != nullptr) {
+            unsigned value = 0;
+            if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                mask = static_cast<mode_t>(value);
+                break;
+            }
+        }
+        std::fclose(status);
+    }
+    return mask;
+}
+
+bool WriteAllBytes(int fd, const void* data, std::size_t bytes, int* code)
+{
+    const auto* next = static_cast<const unsigned char*>(data);
+    std::size_t left = bytes;
+    while (left > 0) {
+        const ssize_t written = write(fd, next, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            *code = written < 0 ? errno : ENOSPC;
+            return false;
+        }
+        next += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+ReplacementFile::ReplacementFile(const std::string& path) : final_(WriteTargetOf(path))
+{
+    struct stat info {};
+    const bool exists = stat(final_.c_str(), &info) == 0;
+    if (exists && !S_ISREG(info.st_mode)) {
+        inPlace_ = true;
+        temporary_ = final_;
+        fd_ = open(final_.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd_ < 0) code_ = errno;
+        return;
+    }
+    const std::string dir = DirectoryOf(final_);
+    temporary_ = (dir.empty() ? std::string() : dir + "/") + "." + FileNameOf(final_) + ".XXXXXX";
+    fd_ = mkostemp(temporary_.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+        code_ = errno;
+        if (exists && (code_ == EACCES || code_ == EROFS || code_ == EPERM)) {
+            // A writable file in a folder that takes no new file: written in
+            // place, as the only way there is.
+            inPlace_ = true;
+            temporary_ = final_;
+            fd_ = open(final_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+            code_ = fd_ < 0 ? errno : 0;
+        }
+        return;
+    }
+    fchmod(fd_, exists ? (info.st_mode & 07777) : (0666 & ~CreationMask()));
+}
+
+ReplacementFile::~ReplacementFile()
+{
+    if (fd_ >= 0) close(fd_);
+    if (!inPlace_ && !temporary_.empty()) unlink(temporary_.c_str());
+}
+
+bool ReplacementFile::Write(const void* data, std::size_t bytes)
+{
+    if (fd_ < 0) return false;
+    return WriteAllBytes(fd_, data, bytes, &code_);
+}
+
+bool ReplacementFile::Commit()
+{
+    if (fd_ < 0) return false;
+    // A delayed write error (a full disk, a network file system) shows in
+    // fsync or close.
+    const bool synced = inPlace_ || fsync(fd_) == 0;
+    if (!synced) code_ = errno;
+    const bool closed = close(fd_) == 0;
+    if (!closed && synced) code_ = errno;
+    fd_ = -1;
+    if (!synced || !closed) return false;
+    if (inPlace_) return true;
+    if (std::rename(temporary_.c_str(), final_.c_str()) != 0) {
+        code_ = errno;
+        return false;
+    }
+    temporary_.clear();
+    return true;
+}
+
 bool WriteRawFile(const std::string& path, const void* data, std::size_t bytes, FileError* error)
 {
     static constexpr char kCantCreate[] = "can't create %s";
@@ -74,37 +192,29 @@ bool WriteRawFile(const std::string& path, const void* data, std::size_t bytes, 
         Fail(error, kIoFile, path, EFAULT);
         return false;
     }
+    // An existing file is locked for the whole write (readers and writers
+    // elsewhere are a sharing violation), and replaced whole.
+    const std::string target = WriteTargetOf(path);
     int code = 0;
-    const int fd = OpenLocked(path, O_WRONLY | O_CREAT, LOCK_EX, &code);
-    if (fd < 0) {
-        Fail(error, kCantCreate, path, code);
-        return false;
-    }
-    if (ftruncate(fd, 0) != 0) {
-        Fail(error, kCantCreate, path, errno);
-        close(fd);
-        return false;
-    }
-    const auto* next = static_cast<const unsigned char*>(data);
-    std::size_t left = bytes;
-    while (left > 0) {
-        const ssize_t written = write(fd, next, left);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            Fail(error, kIoFile, path, written < 0 ? errno : 0);
-            close(fd);
+    int lockFd = -1;
+    struct stat info {};
+    if (stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        lockFd = OpenLocked(target, O_WRONLY, LOCK_EX, &code);
+        if (lockFd < 0) {
+            Fail(error, kCantCreate, path, code);
             return false;
         }
-        next += written;
-        left -= static_cast<std::size_t>(written);
     }
-    // A delayed write error (a full disk, a network file system) shows here.
-    if (close(fd) != 0 && errno != EINTR) {
-        Fail(error, kIoFile, path, errno);
-        return false;
+    ReplacementFile file(target);
+    bool ok = file.Ok();
+    if (!ok) {
+        Fail(error, kCantCreate, path, file.Code());
+    } else if (!file.Write(data, bytes) || !file.Commit()) {
+        Fail(error, kIoFile, path, file.Code());
+        ok = false;
     }
-    return true;
+    if (lockFd >= 0) close(lockFd);
+    return ok;
 }
 
 bool ReadRawFile(const std::string& path, void* buffer, std::int64_t expectedBytes, std::size_t capacity,

@@ -3,6 +3,12 @@
 // event, and the DICOM information file and the PACS copy exist before the
 // PACS broadcast; after a failure nothing stale of a previous run remains
 // that the application could take for this run's result.
+//
+// A run succeeds only when its result files are complete: a result file
+// (the -F raw file, "image.bmp", the DICOM image) or the DICOM information
+// file that cannot be written makes the run fail with "can't create <path>".
+// So the information file is written before the outcome is signalled, and
+// an application that hears of success finds every file in place.
 #include "app/program.h"
 
 #include <cstdlib>
@@ -143,6 +149,10 @@ int Run::Execute(const std::string& commandLine)
         success_ = outcome.result == 1;
         cancelled_ = outcome.cancelled;
         if (!success_) errorText_ = outcome.errorText;
+        if (success_ && !outputs_->Failure().empty()) {
+            success_ = false;
+            errorText_ = outputs_->Failure();
+        }
     }
     Finish();
     platform::SetMessageBoxLogSink(nullptr);
@@ -160,6 +170,14 @@ void Run::Broadcast(const std::string& name, int first, int second) const
 
 void Run::Finish()
 {
+    const std::string infoPath = settings_.dicomInfoFile.empty() ? "" : HomeFilePath(home_, settings_.dicomInfoFile);
+    const std::string pacsPath = settings_.pacsSaveFileName.empty() ? "" : platform::ExpandHome(settings_.pacsSaveFileName);
+    if (success_ && command_.rawFileName.empty() && !infoPath.empty() &&
+        !WriteDicomInfoFile(infoPath, cutWidth_, cutHeight_, settings_.dicomPixSpacing, settings_.dicomVerName)) {
+        success_ = false;
+        errorText_ = platform::Format("can't create %s", infoPath.c_str());
+        Log("ERR: " + errorText_);
+    }
     if (!errorText_.empty()) {
         Log("Error message dispayed: " + errorText_);
         ErrorBox(errorText_);
@@ -168,13 +186,8 @@ void Run::Finish()
     SetNamedEvent(success_ ? settings_.finalEvent : settings_.finalEventError);
     if (!cancelled_) Broadcast(settings_.finalBroadcastMsg, success_ ? 0 : 1, 0);
 
-    const std::string infoPath = settings_.dicomInfoFile.empty() ? "" : HomeFilePath(home_, settings_.dicomInfoFile);
-    const std::string pacsPath = settings_.pacsSaveFileName.empty() ? "" : platform::ExpandHome(settings_.pacsSaveFileName);
     if (success_) {
         if (!command_.rawFileName.empty()) return;
-        if (!infoPath.empty() &&
-            !WriteDicomInfoFile(infoPath, cutWidth_, cutHeight_, settings_.dicomPixSpacing, settings_.dicomVerName))
-            ErrorBox(platform::Format("can't create %s", infoPath.c_str()));
         // Only a bitmap this run wrote goes to the PACS (a run without
         // processing writes none, and an older one is not this radiograph).
         if (!pacsPath.empty() && outputs_ && outputs_->BitmapWritten()) {

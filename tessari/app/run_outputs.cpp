@@ -37,11 +37,24 @@ std::string RunOutputs::BitmapPath() const
     return OutputPath(folder_, kBmpFileName);
 }
 
+void RunOutputs::Fail(const std::string& text)
+{
+    context_.log("ERR: " + text);
+    if (failure_.empty()) failure_ = text;
+}
+
 void RunOutputs::WriteRaw(const std::string& name, const std::int16_t* pixels, int width, int height)
 {
     const std::string path = OutputPath(folder_, RawFileName(name, width, height));
     const std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * sizeof(std::int16_t);
-    if (!WriteBytes(path, pixels, bytes)) context_.errorBox(platform::Format("can't create %s", path.c_str()));
+    if (WriteBytes(path, pixels, bytes)) return;
+    const std::string text = platform::Format("can't create %s", path.c_str());
+    // The DumpTemps files ("$raw", "$cap", "$enh") are diagnostics; any other
+    // raw file is the -F result of the run.
+    if (!name.empty() && name[0] == '$')
+        context_.errorBox(text);
+    else
+        Fail(text);
 }
 
 void RunOutputs::WriteImage(const std::int16_t* image, int width, int height)
@@ -64,7 +77,7 @@ void RunOutputs::WriteBitmap(const std::int16_t* image, int width, int height)
     const std::vector<std::uint8_t> bytes = EncodeBmp(grey);
     const std::string path = BitmapPath();
     if (!WriteBytes(path, bytes.data(), bytes.size())) {
-        context_.errorBox(platform::Format("can't create %s", path.c_str()));
+        Fail(platform::Format("can't create %s", path.c_str()));
         return;
     }
     bitmapWritten_ = true;
@@ -86,7 +99,7 @@ void RunOutputs::WriteDicom(const std::int16_t* image, int width, int height)
     std::string error;
     if (!WriteDicomImage(path, image, width, height, info, &error)) {
         context_.log("ERR: " + path + ": " + error);
-        context_.errorBox(platform::Format("can't create %s", path.c_str()));
+        Fail(platform::Format("can't create %s", path.c_str()));
     }
 }
 

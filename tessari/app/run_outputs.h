@@ -1,6 +1,10 @@
 // The files of one run in the output folder: the raw files along the way,
-// "image.bmp" and the DICOM image after processing. A file that cannot be
-// created shows "can't create %s" in an error box and the run goes on.
+// "image.bmp" and the DICOM image after processing. A result file that cannot
+// be written completely -- the -F raw file, "image.bmp", the DICOM image --
+// fails the run: its "can't create %s" becomes the run's error (the box, the
+// failure event and broadcast follow when the run finishes). The diagnostic
+// raw files of DumpTemps show the text in a box and the run goes on. Every
+// file is written under a temporary name and renamed when complete.
 #pragma once
 
 #include <functional>
@@ -27,6 +31,9 @@ public:
 
     // True once this run wrote "image.bmp".
     bool BitmapWritten() const { return bitmapWritten_; }
+    // The first result file that could not be written, as the run's error
+    // text; empty when every one was written.
+    const std::string& Failure() const { return failure_; }
     std::string BitmapPath() const;
 
 private:
@@ -39,7 +46,10 @@ private:
     bool simulated_;
     std::string softwareVersion_;
     RunContext context_;
+    void Fail(const std::string& text);
+
     bool bitmapWritten_ = false;
+    std::string failure_;
 };
 
 }  // namespace tessari

@@ -11,10 +11,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
 #include "output/tooth_codes.h"
+#include "platform/raw_file.h"
 #include "platform/text.h"
 
 namespace tessari {
@@ -162,9 +164,20 @@ bool WriteDicomImage(const std::string& path, const std::int16_t* image, int wid
     ds.putAndInsertUint16(DCM_PixelRepresentation, 0);
     ds.putAndInsertUint16Array(DCM_PixelData, pixels.data(), static_cast<unsigned long>(n));
 
-    const OFCondition status = file.saveFile(path.c_str(), EXS_LittleEndianExplicit);
+    // Written under a temporary name and renamed when complete, so a full
+    // disk never leaves a half-written image.dcm.
+    platform::ReplacementFile out(path);
+    if (!out.Ok()) {
+        if (error) *error = std::strerror(out.Code());
+        return false;
+    }
+    const OFCondition status = file.saveFile(out.TemporaryPath().c_str(), EXS_LittleEndianExplicit);
     if (status.bad()) {
         if (error) *error = status.text();
+        return false;
+    }
+    if (!out.Commit()) {
+        if (error) *error = std::strerror(out.Code());
         return false;
     }
     return true;

@@ -352,10 +352,22 @@ protected:
 
 TEST_F(UsbLinkTest, NoSensorConnected)
 {
+    // Another maker's device is no interface of the sensor's class.
     AddOtherDevice();
     Load();
     EXPECT_EQ(Connect(0), nullptr);
-    EXPECT_EQ(rec_.Texts(), std::vector<std::string>{"ERR: PID2001 no interface #1 (check connection)"});
+    EXPECT_EQ(rec_.Texts(), std::vector<std::string>{"ERR: PID2001 no interface #0 (check connection)"});
+}
+
+TEST_F(UsbLinkTest, AnUnrelatedDeviceBeforeTheSensorIsNotCounted)
+{
+    AddOtherDevice();
+    AddSensor();
+    Load();
+    AcqStatus* acq = Connect(0);
+    ASSERT_NE(acq, nullptr) << Reports();
+    EXPECT_TRUE(rec_.Has("device PID 2001 interface 0 connection OK")) << Reports();
+    close_(acq);
 }
 
 TEST_F(UsbLinkTest, ClaimedElsewhere)

@@ -193,6 +193,21 @@ TEST_F(ExportsTest, LogExportsWriteTheCallersLines)
     EXPECT_NE(ReadText(dir_.File("Log/caller00.log")).find(" libkordex.so ver "), std::string::npos);
 }
 
+TEST_F(ExportsTest, ASettingRefusedAtLoadOpensTheFirstLogAndStandardError)
+{
+    // The home directory does not exist yet: the log makes it with its
+    // parents, so the first run on a new machine logs.
+    testing::internal::CaptureStderr();
+    Load("[Settings]\nHomeDir=" + dir_.Path() + "/new/home\nFrameWidth=0\n");
+    const std::string stderrText = testing::internal::GetCapturedStderr();
+    EXPECT_NE(stderrText.find("WRN: settings geometry refused, defaults kept: "), std::string::npos) << stderrText;
+    Bind<void (*)(const char*, int32_t, const char*)>("KX_LogOpen")(nullptr, 0, "first");
+    Bind<void (*)(void)>("KX_LogClose")();
+    const std::string log = ReadText(dir_.File("new/home/Log/first00.log"));
+    const std::size_t secondLine = log.find('\n') + 1;
+    EXPECT_EQ(log.find("WRN: settings geometry refused, defaults kept: "), secondLine) << log;
+}
+
 TEST_F(ExportsTest, UnloadingClosesTheLog)
 {
     Load("[Settings]\nHomeDir=" + dir_.Path() + "\n");

@@ -77,6 +77,18 @@ TEST(AcquiredFrameLogTest, RotatingSetKeepsCountPlusOneGenerations)
     EXPECT_EQ(ReadText(home + "Log/$B03.raw")[0], '\2');
 }
 
+TEST(AcquiredFrameLogTest, CountsAboveNinetyNineKeepNinetyNineGenerations)
+{
+    TempDir dir;
+    UiLogList ui;
+    Log log(&ui);
+    const std::string home = dir.Path() + "/";
+    std::vector<std::int16_t> frame(4, 1);
+    EXPECT_EQ(LogAcquiredFrame(log, home, frame.data(), 2, 2, false, 2147483647, 1, At(1, 2, 3, 4)),
+              home + "Log/$D00.raw");
+    EXPECT_EQ(ui.Backlog().back(), "WRN: LogAcqFramesNumDark 2147483647 asked, 99 kept");
+}
+
 TEST(AcquiredFrameLogTest, NegativeCountWritesTimeStampedFilesAndDeletesNone)
 {
     TempDir dir;

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <regex>
 #include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "frame/log.h"
 #include "platform/message_box.h"
@@ -181,6 +185,75 @@ TEST(LogTest, LinesWithoutAnOpenLogReachOnlyTheList)
     const auto backlog = ui.Backlog();
     ASSERT_EQ(backlog.size(), 1u);
     EXPECT_EQ(backlog[0], "to the list");
+}
+
+TEST(LogTest, EveryLineIsInTheFileWhenItIsWritten)
+{
+    // A process that dies without closing its log loses no line.
+    TempDir dir;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Log log;
+        log.Open(dir.Path() + "/", 1, "died");
+        log.Plain("first");
+        log.Timed("second");
+        log.Error("third", 0);
+        log.File("fourth");
+        kill(getpid(), SIGKILL);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    const std::vector<std::string> lines = BodyLines(dir.File("Log/died00.log"));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "first");
+    EXPECT_EQ(lines[2], "ERR: third");
+    EXPECT_EQ(lines[3], "fourth");
+}
+
+TEST(LogTest, TheLogFolderIsMadeWithItsParents)
+{
+    TempDir dir;
+    Log log;
+    log.Open(dir.Path() + "/new/home/", 1, "first");
+    log.Plain("logged");
+    log.Close();
+    EXPECT_EQ(BodyLines(dir.File("new/home/Log/first00.log")), std::vector<std::string>{"logged"});
+}
+
+TEST(LogTest, EarlyLinesOpenTheFirstLogOnly)
+{
+    TempDir dir;
+    UiLogList ui;
+    Log log(&ui);
+    testing::internal::CaptureStderr();
+    log.Early("WRN: settings geometry refused, defaults kept: why");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "WRN: settings geometry refused, defaults kept: why\n");
+    log.Open(dir.Path() + "/", 3, "run");
+    log.Plain("later");
+    log.Close();
+    EXPECT_EQ(BodyLines(dir.File("Log/run00.log")),
+              (std::vector<std::string>{"WRN: settings geometry refused, defaults kept: why", "later"}));
+    log.Open(dir.Path() + "/", 3, "run");
+    log.Close();
+    EXPECT_TRUE(BodyLines(dir.File("Log/run00.log")).empty()) << "once, in the first log";
+    EXPECT_EQ(ui.Backlog().front(), "WRN: settings geometry refused, defaults kept: why");
+}
+
+TEST(LogTest, GenerationsAboveNinetyNineAreNinetyNine)
+{
+    TempDir dir;
+    ASSERT_TRUE(platform::MakeDirectory(dir.File("Log")));
+    WriteText(dir.File("Log/run98.log"), "old 98");
+    WriteText(dir.File("Log/run99.log"), "old 99");
+    Log log;
+    log.Open(dir.Path() + "/", 2147483647, "run");
+    log.Close();
+    EXPECT_EQ(ReadText(dir.File("Log/run99.log")), "old 98") << "the oldest kept is 99";
+    EXPECT_FALSE(platform::FileExists(dir.File("Log/run100.log")));
+    EXPECT_EQ(BodyLines(dir.File("Log/run00.log")),
+              std::vector<std::string>{"WRN: 2147483647 log generations asked, 99 kept"});
 }
 
 // A list control that keeps its items in a vector.

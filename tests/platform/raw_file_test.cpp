@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <dlfcn.h>
 #include <chrono>
 #include <cstdint>
 #include <fcntl.h>
@@ -16,6 +19,30 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
+
+namespace {
+
+// While set, write(2) on any descriptor but the standard ones fails with
+// ENOSPC once this many more bytes went through: a disk that fills up.
+std::atomic<long> g_bytesBeforeFull{-1};
+
+}  // namespace
+
+extern "C" ssize_t write(int fd, const void* data, size_t bytes)
+{
+    using Write = ssize_t (*)(int, const void*, size_t);
+    static const Write real = reinterpret_cast<Write>(dlsym(RTLD_NEXT, "write"));
+    long left = g_bytesBeforeFull.load();
+    if (fd > 2 && left >= 0) {
+        if (left == 0) {
+            errno = ENOSPC;
+            return -1;
+        }
+        bytes = std::min<size_t>(bytes, static_cast<size_t>(left));
+        g_bytesBeforeFull = left - static_cast<long>(bytes);
+    }
+    return real(fd, data, bytes);
+}
 
 namespace {
 
@@ -240,6 +267,48 @@ TEST_F(RawFileTest, LockHeldBeyondTheRetriesIsASharingFailure)
     }
     // The refused writer did not cut the file under its reader.
     EXPECT_EQ(ReadText(path).size(), 100u);
+}
+
+TEST_F(RawFileTest, AWriteThatFailsLeavesTheOldFileWholeAndNoTemporaryFile)
+{
+    const std::string path = dir_.File("image.raw");
+    const std::vector<std::uint16_t> old = Ramp(50), replacement = Ramp(5000);
+    ASSERT_TRUE(WriteRawFile(path, old.data(), 100, nullptr));
+    for (const long room : {0L, 4000L}) {
+        SCOPED_TRACE(room);
+        g_bytesBeforeFull = room;
+        FileError error;
+        const bool ok = WriteRawFile(path, replacement.data(), 10000, &error);
+        g_bytesBeforeFull = -1;
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(error.text, "IO file " + Shown("image.raw"));
+        EXPECT_EQ(error.code, ENOSPC);
+        EXPECT_EQ(ReadText(path), std::string(reinterpret_cast<const char*>(old.data()), 100));
+        EXPECT_EQ(platform::FindFiles(dir_.Path(), "*"), std::vector<std::string>{"image.raw"});
+    }
+    // A new file that fails is not there at all.
+    g_bytesBeforeFull = 10;
+    EXPECT_FALSE(WriteRawFile(dir_.File("new.raw"), replacement.data(), 100, nullptr));
+    g_bytesBeforeFull = -1;
+    EXPECT_FALSE(platform::FileExists(dir_.File("new.raw")));
+}
+
+TEST_F(RawFileTest, ALinkWritesItsTargetAndADeviceIsWrittenInPlace)
+{
+    const std::string target = dir_.File("target.raw"), link = dir_.File("link.raw");
+    const std::vector<std::uint16_t> frame = Ramp(10);
+    ASSERT_TRUE(WriteRawFile(target, frame.data(), 4, nullptr));
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    ASSERT_TRUE(WriteRawFile(link, frame.data(), 20, nullptr));
+    EXPECT_EQ(ReadText(target).size(), 20u);
+    struct stat info {};
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link stays a link";
+
+    FileError error;
+    EXPECT_FALSE(WriteRawFile("/dev/full", frame.data(), 20, &error)) << "a full disk is a failure";
+    EXPECT_EQ(error.code, ENOSPC);
+    EXPECT_TRUE(WriteRawFile("/dev/null", frame.data(), 20, nullptr));
 }
 
 }  // namespace

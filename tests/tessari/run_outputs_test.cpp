@@ -56,19 +56,22 @@ TEST_F(RunOutputsTest, CropIsLoggedAndRawNamesAreSuffixed)
     EXPECT_TRUE(std::filesystem::exists(dir.File("image.dcm")));
 }
 
-TEST_F(RunOutputsTest, FilesThatCannotBeCreatedAreReportedAndTheRunGoesOn)
+TEST_F(RunOutputsTest, AResultFileThatCannotBeWrittenFailsTheRunADiagnosticOneShowsABox)
 {
     CaptureSettings settings;
     const std::string folder = dir.Path() + "/missing/";
     RunOutputs outputs = Make(settings, folder);
     const std::vector<std::int16_t> image(16, 5);
     outputs.WriteRaw("$enh", image.data(), 4, 4);
+    EXPECT_TRUE(outputs.Failure().empty()) << "a DumpTemps file is a diagnostic";
     outputs.WriteImage(image.data(), 4, 4);
     EXPECT_FALSE(outputs.BitmapWritten());
-    const std::vector<std::string> expected = {"can't create " + folder + "$enh4x4.raw",
-                                               "can't create " + folder + "image.bmp",
-                                               "can't create " + folder + "image.dcm"};
-    EXPECT_EQ(boxes, expected);
+    EXPECT_EQ(boxes, std::vector<std::string>{"can't create " + folder + "$enh4x4.raw"});
+    EXPECT_EQ(outputs.Failure(), "can't create " + folder + "image.bmp") << "the first failed result file";
+
+    RunOutputs rawOnly = Make(settings, folder);
+    rawOnly.WriteRaw("scan.raw", image.data(), 4, 4);
+    EXPECT_EQ(rawOnly.Failure(), "can't create " + folder + "scan.raw");
 }
 
 }  // namespace

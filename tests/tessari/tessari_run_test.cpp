@@ -390,6 +390,54 @@ TEST_F(TessariRun, StaleInformationAndPacsFilesGoAfterAFailure)
     EXPECT_FALSE(std::filesystem::exists(pacs));
 }
 
+TEST_F(TessariRun, AResultThatCannotBeWrittenFailsTheRun)
+{
+    // A full disk (a link to /dev/full) or a folder that cannot be made: the
+    // run fails with the file's text, the failure event and broadcast, exit
+    // 1, and no information file.
+    const struct {
+        const char* name;
+        const char* fullFile;    // a result file made a link to /dev/full
+        bool backupIsAFile;      // the output folder cannot be made
+        bool infoIsAFolder;      // the information file cannot be written
+        bool rawToFull;          // -F names a link to /dev/full
+        const char* text;        // the error, after "can't create "
+    } cases[] = {
+        {"image.bmp on a full disk", "image.bmp", false, false, false, "BACKUP/image.bmp"},
+        {"image.dcm on a full disk", "image.dcm", false, false, false, "BACKUP/image.dcm"},
+        {"no output folder", nullptr, true, false, false, "BACKUP/image.bmp"},
+        {"no information file", nullptr, false, true, false, "DG_IF.ini"},
+        {"-F on a full disk", nullptr, false, false, true, nullptr},  // the -F name itself
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(home_ + "BACKUP");
+        std::filesystem::remove_all(home_ + "DG_IF.ini");
+        if (c.fullFile) {
+            std::filesystem::create_directories(home_ + "BACKUP");
+            std::filesystem::create_symlink("/dev/full", Output(c.fullFile));
+        }
+        if (c.backupIsAFile) WriteText(home_ + "BACKUP", "not a folder");
+        if (c.infoIsAFolder) std::filesystem::create_directories(home_ + "DG_IF.ini");
+        const std::string rawFile = dir_.Path() + "/scan.raw";
+        std::filesystem::remove(rawFile);
+        if (c.rawToFull) std::filesystem::create_symlink("/dev/full", rawFile);
+        const RunResult run = c.rawToFull ? Run({QString::fromStdString("-F" + rawFile)}) : Run({});
+        ExpectFailure(run);
+        const std::string expected = "can't create " + (c.text ? home_ + c.text : rawFile);
+        EXPECT_NE(run.stdErr.find(expected), std::string::npos) << run.stdErr;
+        if (!c.infoIsAFolder) {
+            EXPECT_FALSE(std::filesystem::exists(home_ + "DG_IF.ini"));
+        }
+        if (c.fullFile) {
+            for (const auto& entry : std::filesystem::directory_iterator(home_ + "BACKUP"))
+                EXPECT_NE(entry.path().filename().string().rfind(".", 0), 0u) << "a temporary file was left: " << entry.path();
+        }
+    }
+    std::filesystem::remove_all(home_ + "BACKUP");
+    std::filesystem::remove_all(home_ + "DG_IF.ini");
+}
+
 TEST_F(TessariRun, PacsCopyAndItsBroadcast)
 {
     const std::string pacs = dir_.Path() + "/pacs.bmp";
