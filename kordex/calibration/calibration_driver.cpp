@@ -67,7 +67,7 @@ StepContext MakeContext(CalibrationRun& run)
     ctx.threads = run.settings.numParallelThreads;
     ctx.abortWord = &run.job.abortWord;
     ctx.calibrationDir = run.calibrationDir;
-    ctx.outlineMask = lib.outlineMask.empty() ? nullptr : lib.outlineMask.data();
+    ctx.outlineMask = run.outlineMask.empty() ? nullptr : run.outlineMask.data();
     ctx.log = &lib.log;
     ctx.messages = &lib.messages;
     ctx.report = [&run](int kind, int code, const std::string& text) { ReportCalibration(run, kind, code, text); };
@@ -80,19 +80,18 @@ bool Outlined(const CalibrationRun& run)
     return run.settings.descramble == kOutlineDescramble;
 }
 
-// BuildOutlineMask into the library's slot: only for outlined sensors, and
-// only when the slot is empty.
-void HoldOutlineMask(const CalibrationRun& run)
+// BuildOutlineMask into the run's slot: only for outlined sensors, and only
+// when the slot is empty.
+void HoldOutlineMask(CalibrationRun& run)
 {
-    Library& lib = Lib();
-    if (!Outlined(run) || !lib.outlineMask.empty()) return;
-    lib.outlineMask = BuildOutlineMask(run.job.frameWidth, run.job.frameHeight, run.settings.rcCutOff,
+    if (!Outlined(run) || !run.outlineMask.empty()) return;
+    run.outlineMask = BuildOutlineMask(run.job.frameWidth, run.job.frameHeight, run.settings.rcCutOff,
                                        run.settings.rcCutOffR);
 }
 
-void ReleaseOutlineMask()
+void ReleaseOutlineMask(CalibrationRun& run)
 {
-    std::vector<std::int16_t>().swap(Lib().outlineMask);
+    std::vector<std::int16_t>().swap(run.outlineMask);
 }
 
 bool StopRequested(CalibrationRun& run)
@@ -109,13 +108,14 @@ void DispatchCalibrationReport(CalibrationJob* job)
     if (job->callback) job->callback(job);
 }
 
-void ReportCalibration(CalibrationRun& run, int kind, int code, const std::string& text)
+void ReportCalibration(CalibrationRun& run, int kind, int code, const std::string& text, int progress)
 {
     if (run.closed) return;
     SlotReport slot(Lib().lockSlots, kCalibrationSlot);
     if (slot.Dropped()) return;
     std::lock_guard<std::recursive_mutex> lock(run.reportMutex);
     if (run.closed) return;
+    if (progress >= 0) run.job.progress = progress;
     Deliver(run, kind, code, text);
 }
 
@@ -149,13 +149,12 @@ int RunCalibration(CalibrationRun& run)
     auto end = [&](int code) {
         if (code != 0) handOver();
         WriteWord(&job.runningWord, 0);
-        ReleaseOutlineMask();
+        ReleaseOutlineMask(run);
         return code;
     };
     auto stepDone = [&](const char* dumpName) {
         ++done;
-        job.progress = platform::Near(static_cast<double>(done) / steps * 100.0);
-        ReportCalibration(run, kReportPlain, kCodeProgress, "");
+        ReportCalibration(run, kReportPlain, kCodeProgress, "", platform::Near(static_cast<double>(done) / steps * 100.0));
         DumpCalibrationStep(run, dumpName, run.frame.data());
     };
 
@@ -200,7 +199,7 @@ int RunCalibration(CalibrationRun& run)
         if (replaced > 0) DumpCalibrationStep(run, "5_rep", run.frame.data());
     }
     if (Outlined(run)) {
-        const std::vector<std::int16_t>& held = Lib().outlineMask;
+        const std::vector<std::int16_t>& held = run.outlineMask;
         const std::vector<std::int16_t> temporary =
             held.empty() ? BuildOutlineMask(job.frameWidth, job.frameHeight, run.settings.rcCutOff, run.settings.rcCutOffR)
                          : std::vector<std::int16_t>();
@@ -208,8 +207,7 @@ int RunCalibration(CalibrationRun& run)
                     run.settings.numParallelThreads);
     }
     handOver();
-    job.progress = 255;
-    ReportCalibration(run, kReportTimed, kCodeProgress, "Calibration done");
+    ReportCalibration(run, kReportTimed, kCodeProgress, "Calibration done", 255);
     return end(0);
 }
 

@@ -52,6 +52,11 @@ struct CalibrationRun {
     std::string dumpDir;           // chosen by the worker
     int offsetMode = 0;            // 0 dark.raw, 1 hardware-dark, 2 hardware-dark with bit 30
     std::vector<std::int16_t> frame;  // the worker's copy of the caller's frame
+    // The OutlineMask of the run (frame-sized, 1 on outline pixels; empty =
+    // none held): built by the first step that needs it, freed at the end.
+    // One per run, so a worker left running after a close never shares it
+    // with the next job.
+    std::vector<std::int16_t> outlineMask;
     std::unique_ptr<CallerBuffer> caller;  // the caller's frame, behind the close's gate
     std::recursive_mutex reportMutex;  // one report at a time; a callback may abort (re-enter)
     std::atomic<bool> closed{false};         // nothing reaches the caller after the close
@@ -86,7 +91,9 @@ void CloseCalibration(CalibrationRun& run);
 // thread: takes the report lock (slot 1), stores the text, writes the log
 // line (kind 0 plain, 1 timed, 2 error and a flush; empty texts none) and
 // calls the report hook with kind and code stored in the record.
-void ReportCalibration(CalibrationRun& run, int kind, int code, const std::string& text);
+// progress, when 0 or more, is stored into the record with the report (under
+// the report lock, so a close's report never meets a half-made record).
+void ReportCalibration(CalibrationRun& run, int kind, int code, const std::string& text, int progress = -1);
 
 // The worker: runs the chain; returns 0 success, -1 stopped before a step,
 // 2 offset failed, 3 gain failed, 1 bad pixels, despeckle or replacement failed.

@@ -58,13 +58,10 @@ public:
     // Calibration chain, library-wide (one calibration job at a time):
     // the report hook KXC_Process installs (its dispatcher), the get-image
     // window's view of calibration reports (set by the window while it runs a
-    // job of its own; the dispatcher calls it before the caller's callback),
-    // the OutlineMask slot (frame-sized, 1 on outline pixels; empty = none
-    // held; used only by the calibration worker and the processing chain)
+    // job of its own; the dispatcher calls it before the caller's callback)
     // and the run-time offset mode of the "Calibration Settings" page.
     void (*calibrationReportHook)(CalibrationJob* job) = nullptr;
     std::function<void(CalibrationJob* job)> calibrationWindowHook;
-    std::vector<std::int16_t> outlineMask;
     int calibrationOffsetMode = 0;
     // Processing chain, library-wide: the report hook KXIP_Process installs
     // (its dispatcher) and the get-image window's view of processing reports

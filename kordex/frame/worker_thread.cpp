@@ -6,17 +6,59 @@
 #include <unistd.h>
 
 namespace kordex {
+namespace {
+
+// Workers that have not ended, and the wait for none.
+struct RunningWorkers {
+    std::mutex mutex;
+    std::condition_variable none;
+    int count = 0;
+};
+
+RunningWorkers& Running()
+{
+    static RunningWorkers running;
+    return running;
+}
+
+void WorkerEnded()
+{
+    RunningWorkers& r = Running();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    if (--r.count == 0) r.none.notify_all();
+}
+
+}  // namespace
 
 WorkerThread::WorkerThread(std::function<int()> body) : shared_(std::make_shared<Shared>())
 {
-    thread_ = std::thread([shared = shared_, body = std::move(body)]() {
-        const int code = body();
-        std::lock_guard<std::mutex> lock(shared->mutex);
-        shared->exitCode = code;
-        shared->done = true;
-        shared->ended.notify_all();
-    });
+    {
+        std::lock_guard<std::mutex> lock(Running().mutex);
+        ++Running().count;
+    }
+    try {
+        thread_ = std::thread([shared = shared_, body = std::move(body)]() {
+            const int code = body();
+            {
+                std::lock_guard<std::mutex> lock(shared->mutex);
+                shared->exitCode = code;
+                shared->done = true;
+                shared->ended.notify_all();
+            }
+            WorkerEnded();
+        });
+    } catch (...) {
+        WorkerEnded();
+        throw;
+    }
     id_ = thread_.get_id();
+}
+
+bool WorkerThread::WaitForAll(int timeoutMs)
+{
+    RunningWorkers& r = Running();
+    std::unique_lock<std::mutex> lock(r.mutex);
+    return r.none.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&r] { return r.count == 0; });
 }
 
 WorkerThread::~WorkerThread()

@@ -31,6 +31,12 @@ public:
     bool Finished() const;
     std::thread::id Id() const { return id_; }
 
+    // Waits up to timeoutMs until no worker of the library runs any more,
+    // waited for or detached. The library's unload calls it: a worker left
+    // running after a close time-out must not outlive the code it runs.
+    // True when none runs.
+    static bool WaitForAll(int timeoutMs);
+
 private:
     struct Shared {
         std::mutex mutex;

@@ -103,13 +103,14 @@ void DispatchProcessingReport(ProcessingJob* job)
     if (job->callback) job->callback(job);
 }
 
-void IpReport(ProcessingRun& run, int kind, int code, const std::string& text)
+void IpReport(ProcessingRun& run, int kind, int code, const std::string& text, int progress)
 {
     if (run.closed) return;
     SlotReport slot(Lib().lockSlots, run.kind->slot);
     if (slot.Dropped()) return;
     std::lock_guard<std::recursive_mutex> lock(run.reportMutex);
     if (run.closed) return;
+    if (progress >= 0) run.job.progress = progress;
     Deliver(run, kind, code, text);
 }
 
@@ -129,8 +130,7 @@ int RunProcessing(ProcessingRun& run)
     };
     auto aborted = [&] { return Load(job.abortState) != 0; };
     auto refresh = [&](int progress) {
-        job.progress = progress;
-        IpReport(run, kIpPlain, kIpCodeProgress, "");
+        IpReport(run, kIpPlain, kIpCodeProgress, "", progress);
     };
 
     run.dumpDir = PrepareImageFolder(run.homePath, job.width, job.height, run.settings.saveTempImgProcess != 0);
@@ -174,8 +174,7 @@ int RunProcessing(ProcessingRun& run)
     if (aborted()) return end(-1);
     FillImageOutline(run, 0);
     HandOverImage(run);
-    job.progress = 255;
-    IpReport(run, kIpTimed, kIpCodeProgress, "IP done");
+    IpReport(run, kIpTimed, kIpCodeProgress, "IP done", 255);
     return end(0);
 }
 

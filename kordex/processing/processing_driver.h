@@ -98,7 +98,9 @@ void CloseProcessing(ProcessingRun& run);
 // flush; an empty text only refreshes (no log line). Stores kind and code
 // and calls the report hook. From the worker or the caller's thread; takes
 // the job kind's report slot (2 standard, 3 auxiliary).
-void IpReport(ProcessingRun& run, int kind, int code, const std::string& text);
+// progress, when 0 or more, is stored into the record with the report, under
+// the report lock.
+void IpReport(ProcessingRun& run, int kind, int code, const std::string& text, int progress = -1);
 
 // The worker. Returns 0 done, -1 aborted between stages, 2 a stage failed.
 int RunProcessing(ProcessingRun& run);

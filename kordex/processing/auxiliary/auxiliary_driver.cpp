@@ -113,8 +113,7 @@ int RunAuxiliary(ProcessingRun& run)
     if (result > 0) {
         FillImageOutline(run, 0);
         HandOverImage(run);
-        job.progress = 255;
-        IpReport(run, kIpTimed, kIpCodeProgress, "Aux IP done");
+        IpReport(run, kIpTimed, kIpCodeProgress, "Aux IP done", 255);
         return end(false);
     }
     abortState.store(-1);
