@@ -14,8 +14,8 @@
  *
  * Order of work: --help and --version are answered before anything else (no
  * export is called, so the library does not start and no sensor is
- * touched); then the arguments are checked, then the output is opened, and
- * only then is the sensor armed -- a shot is never wasted on a file that
+ * touched); then the arguments are checked, then the log directory and the
+ * output are checked and the output opened, and only then is the sensor armed -- a shot is never wasted on a file that
  * cannot be written. A regular output file is written under a temporary name
  * in its directory and renamed into place when every byte is on disk, so a
  * failed or aborted run leaves an existing file as it was and no partial
@@ -76,7 +76,8 @@ static const char kHelp[] =
     "                (default: a dark frame)\n"
     "  --vreset N    reset voltage in units of 0.01 V for this frame (0..511;\n"
     "                0 and 511 use the VReset setting; default 0)\n"
-    "  --log DIR     write the library's log to DIR/Log/kordex-grab00.log\n"
+    "  --log DIR     write the library's log to DIR/Log/kordex-grab00.log (DIR\n"
+    "                must be a writable directory)\n"
     "  --            ends the options (for an output name that begins with -)\n"
     "  -h, --help    print this text and exit\n"
     "  --version     print the program's name and version and exit\n"
@@ -316,6 +317,18 @@ int main(int argc, char** argv)
     }
     if (output == NULL) return Usage("no output file given");
 
+    /* The library would skip a log it cannot create without a word. */
+    if (logDir != NULL) {
+        struct stat info;
+        int error = 0;
+        if (stat(logDir, &info) != 0) error = errno;
+        else if (!S_ISDIR(info.st_mode)) error = ENOTDIR;
+        else if (access(logDir, W_OK | X_OK) != 0) error = errno;
+        if (error != 0) {
+            fprintf(stderr, PROGRAM ": can't open the log in %s: %s\n", logDir, strerror(error));
+            return kExitFailed;
+        }
+    }
     Output out;
     if (!OpenOutput(&out, output)) return kExitFailed;
 

@@ -44,12 +44,13 @@ TEST(KordexGrab, ReplacesTheOutputWithTheFrameAndSaysItIsSimulated)
         << "no temporary file is left";
 }
 
-// An output that cannot be created is found before the sensor is armed; one
-// that cannot take the frame is a failure, never "frame written".
-TEST(KordexGrab, AnOutputThatCannotBeWrittenFails)
+// An output or a log that cannot be created is found before the sensor is
+// armed; an output that cannot take the frame is a failure, never "frame
+// written".
+TEST(KordexGrab, AnOutputOrALogThatCannotBeWrittenFails)
 {
     struct Case {
-        const char* output;
+        const char* args;
         const char* error;
         bool armed;  // the acquisition ran before the failure showed
     };
@@ -57,22 +58,35 @@ TEST(KordexGrab, AnOutputThatCannotBeWrittenFails)
         {"missing/frame.raw", "kordex-grab: can't create missing/frame.raw: No such file or directory", false},
         {"plain.txt/frame.raw", "kordex-grab: can't create plain.txt/frame.raw: Not a directory", false},
         {"folder", "kordex-grab: can't create folder: Is a directory", false},
+        {"--log missing frame.raw", "kordex-grab: can't open the log in missing: No such file or directory", false},
+        {"--log plain.txt frame.raw", "kordex-grab: can't open the log in plain.txt: Not a directory", false},
         {"/dev/full", "kordex-grab: can't write /dev/full: No space left on device", true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.output);
-        if (std::string(c.output) == "/dev/full" && !std::filesystem::exists("/dev/full")) continue;
+        SCOPED_TRACE(c.args);
+        if (std::string(c.args) == "/dev/full" && !std::filesystem::exists("/dev/full")) continue;
         ToolRunner runner;
         ASSERT_TRUE(runner.Ok());
         test_support::WriteText(runner.Work().File("plain.txt"), "");
         std::filesystem::create_directory(runner.Work().File("folder"));
-        const ToolRun run = runner.Run(kGrab, c.output);
+        const ToolRun run = runner.Run(kGrab, c.args);
         EXPECT_EQ(run.status, 1);
         EXPECT_TRUE(Has(run.err, c.error)) << run.err;
         EXPECT_FALSE(Has(run.err, "frame written")) << run.err;
         EXPECT_EQ(Has(run.err, "connection OK"), c.armed) << run.err;
         EXPECT_EQ(OtherFiles(runner.Work().Path(), {"kordex.ini", "plain.txt", "folder"}), std::vector<std::string>{});
     }
+}
+
+TEST(KordexGrab, WritesItsLogIntoTheGivenDirectory)
+{
+    ToolRunner runner;
+    ASSERT_TRUE(runner.Ok());
+    std::filesystem::create_directory(runner.Work().File("logs"));
+    const ToolRun run = runner.Run(kGrab, "--log logs frame.raw");
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string log = test_support::ReadText(runner.Work().File("logs/Log/kordex-grab00.log"));
+    EXPECT_TRUE(Has(log, "Acquisition complete in")) << log;
 }
 
 TEST(KordexGrab, AFailedAcquisitionLeavesTheOutputAsItWas)
