@@ -188,17 +188,18 @@ static int OpenOutput(Output* out, const char* path)
         sprintf(out->temporary, "%.*s.%s.XXXXXX", (int)dirLength, path, name);
         out->fd = mkstemp(out->temporary);
         if (out->fd >= 0) {
-            /* mkstemp makes the file private; the frame gets the usual mode. */
+            /* mkstemp makes the file private; the frame keeps the mode of the
+             * file it replaces, or gets the usual one. */
             const mode_t mask = umask(0);
             umask(mask);
-            fchmod(out->fd, 0666 & ~mask);
-        } else {
-            free(out->temporary);
-            out->temporary = NULL;
+            fchmod(out->fd, exists ? info.st_mode & 07777 : 0666 & ~mask);
         }
     }
     if (out->fd < 0) {
-        fprintf(stderr, PROGRAM ": can't create %s: %s\n", path, strerror(errno));
+        const int error = errno;
+        free(out->temporary);
+        out->temporary = NULL;
+        fprintf(stderr, PROGRAM ": can't create %s: %s\n", path, strerror(error));
         return 0;
     }
     return 1;

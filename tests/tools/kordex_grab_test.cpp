@@ -32,10 +32,15 @@ TEST(KordexGrab, ReplacesTheOutputWithTheFrameAndSaysItIsSimulated)
 {
     ToolRunner runner;
     ASSERT_TRUE(runner.Ok());
-    test_support::WriteText(runner.Work().File("frame.raw"), "an earlier frame");
+    const std::string frame = runner.Work().File("frame.raw");
+    test_support::WriteText(frame, "an earlier frame");
+    const auto mode = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                      std::filesystem::perms::group_read;
+    std::filesystem::permissions(frame, mode);
     const ToolRun run = runner.Run(kGrab, "frame.raw");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(std::filesystem::file_size(runner.Work().File("frame.raw")), kFrameBytes);
+    EXPECT_EQ(std::filesystem::file_size(frame), kFrameBytes);
+    EXPECT_EQ(std::filesystem::status(frame).permissions(), mode) << "the replaced file's mode is kept";
     EXPECT_TRUE(Has(run.err, "Acquisition complete in")) << run.err;
     EXPECT_TRUE(Has(run.err, "kordex-grab: the frame comes from the virtual sensor: simulated, not a patient image"))
         << run.err;
