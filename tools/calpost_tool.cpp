@@ -9,12 +9,21 @@
 // Calpost mode defaults, changed by KEY=VALUE arguments named like the
 // detector library's mode keys (case does not matter).
 //
+// --help and --version are answered before anything else. Every input file
+// is checked against W x H x 2 bytes before any frame is allocated, so a
+// mistyped size is a clear error instead of an allocation of gigabytes.
+//
 // Exit status: 0 done, 1 a file or the computation failed, 2 wrong
-// arguments (with the usage text).
+// arguments (named on standard error, with the usage text).
+#include <sys/stat.h>
+
 #include <bit>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,10 +35,24 @@
 
 static_assert(std::endian::native == std::endian::little, "raw frames are read in place as little-endian");
 
+#ifndef KORDEX_TOOLS_VERSION
+#error "KORDEX_TOOLS_VERSION (the project's four-part version) must be defined by the build"
+#endif
+
 namespace {
+
+constexpr const char* kProgram = "calpost-tool";
+
+// Exit status.
+constexpr int kExitDone = 0;
+constexpr int kExitFailed = 1;  // a file or the computation failed
+constexpr int kExitUsage = 2;   // wrong arguments; nothing was done
+
+constexpr int kMaxSide = 65536;
 
 constexpr const char* kUsage =
     "usage: calpost-tool <command> <width> <height> <arguments...>\n"
+    "       calpost-tool --help | --version\n"
     "  calibration W H dark.raw bright.raw raw.raw out.raw\n"
     "      flat-field calibration, result rescaled to 0..65535\n"
     "  bpmap1 W H dark.raw bright.raw low high out.raw\n"
@@ -45,6 +68,20 @@ constexpr const char* kUsage =
     "Raw files: 16-bit little-endian samples, W x H, no header. Maps are written as\n"
     "16-bit samples (0 good, 1 or 255 bad).\n";
 
+constexpr const char* kHelp =
+    "\n"
+    "W and H are whole numbers from 1 to 65536; every input file must hold exactly\n"
+    "W x H x 2 bytes.\n"
+    "\n"
+    "options:\n"
+    "  -h, --help    print this text and exit\n"
+    "  --version     print the program's name and version and exit\n"
+    "\n"
+    "exit status:\n"
+    "  0  done\n"
+    "  1  a file or the computation failed (the reason is on standard error)\n"
+    "  2  wrong arguments; nothing was done\n";
+
 struct Frame {
     int width = 0;
     int height = 0;
@@ -52,15 +89,15 @@ struct Frame {
 
 int Usage(const std::string& problem)
 {
-    if (!problem.empty()) std::fprintf(stderr, "calpost-tool: %s\n", problem.c_str());
+    std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
     std::fputs(kUsage, stderr);
-    return 2;
+    return kExitUsage;
 }
 
 int Fail(const std::string& problem)
 {
-    std::fprintf(stderr, "calpost-tool: %s\n", problem.c_str());
-    return 1;
+    std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
+    return kExitFailed;
 }
 
 bool ParseInt(std::string_view text, int& value)
@@ -78,6 +115,28 @@ bool ParseDouble(std::string_view text, double& value)
 std::size_t Count(const Frame& f)
 {
     return static_cast<std::size_t>(f.width) * static_cast<std::size_t>(f.height);
+}
+
+// Whether every file holds exactly one W x H frame, by its size alone, so
+// nothing is allocated for a file that cannot be read. The texts are those
+// of the raw-file reader.
+bool CheckSizes(const Frame& f, std::initializer_list<const std::string*> paths, std::string& error)
+{
+    const long long expected = static_cast<long long>(Count(f)) * 2;
+    for (const std::string* path : paths) {
+        struct stat info {};
+        const int code = stat(path->c_str(), &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
+        if (code != 0) {
+            error = platform::Format("can't open %s (%s)", path->c_str(), std::strerror(code));
+            return false;
+        }
+        if (static_cast<long long>(info.st_size) != expected) {
+            error = platform::Format("size of %s (%lld instead %lld = %d x %d x 2)", path->c_str(),
+                                     static_cast<long long>(info.st_size), expected, f.width, f.height);
+            return false;
+        }
+    }
+    return true;
 }
 
 bool ReadFrame(const std::string& path, const Frame& f, std::vector<std::uint16_t>& pixels, std::string& error)
@@ -102,7 +161,7 @@ bool ReadDoubles(const std::string& path, const Frame& f, std::vector<double>& v
 int WriteFrame(const std::string& path, const std::vector<std::uint16_t>& pixels)
 {
     platform::FileError fileError;
-    if (platform::WriteRawFile(path, pixels.data(), pixels.size() * sizeof(std::uint16_t), &fileError)) return 0;
+    if (platform::WriteRawFile(path, pixels.data(), pixels.size() * sizeof(std::uint16_t), &fileError)) return kExitDone;
     return Fail(fileError.text + (fileError.code ? platform::Format(" (code %d)", fileError.code) : ""));
 }
 
@@ -117,6 +176,7 @@ int RunCalibration(const Frame& f, const std::vector<std::string>& a)
     if (a.size() != 4) return Usage("calibration needs dark, bright, raw and output files");
     std::vector<double> dark, bright, raw;
     std::string error;
+    if (!CheckSizes(f, {&a[0], &a[1], &a[2]}, error)) return Fail(error);
     if (!ReadDoubles(a[0], f, dark, error) || !ReadDoubles(a[1], f, bright, error) ||
         !ReadDoubles(a[2], f, raw, error))
         return Fail(error);
@@ -131,9 +191,11 @@ int RunThresholdMaps(const Frame& f, const std::vector<std::string>& a, bool byH
 {
     if (a.size() != 5) return Usage("the map needs dark and bright files, low, high and an output file");
     double low = 0.0, high = 0.0;
-    if (!ParseDouble(a[2], low) || !ParseDouble(a[3], high)) return Usage("low and high must be numbers");
+    if (!ParseDouble(a[2], low)) return Usage("low \"" + a[2] + "\" is not a number");
+    if (!ParseDouble(a[3], high)) return Usage("high \"" + a[3] + "\" is not a number");
     std::vector<double> dark, bright;
     std::string error;
+    if (!CheckSizes(f, {&a[0], &a[1]}, error)) return Fail(error);
     if (!ReadDoubles(a[0], f, dark, error) || !ReadDoubles(a[1], f, bright, error)) return Fail(error);
     std::uint8_t* map = byHistogram ? GenerateBPMAP_2(dark.data(), bright.data(), f.width, f.height, low, high)
                                     : GenerateBPMAP_1(dark.data(), bright.data(), f.width, f.height, low, high);
@@ -147,11 +209,14 @@ int RunMedianMap(const Frame& f, const std::vector<std::string>& a)
 {
     if (a.size() != 5) return Usage("bpmap needs an image file, window, percentage, sigma and an output file");
     double window = 0.0, percentage = 0.0, sigma = 0.0;
-    if (!ParseDouble(a[1], window) || !ParseDouble(a[2], percentage) || !ParseDouble(a[3], sigma))
-        return Usage("window, percentage and sigma must be numbers");
+    const char* names[] = {"window", "percentage", "sigma"};
+    double* values[] = {&window, &percentage, &sigma};
+    for (int i = 0; i < 3; ++i)
+        if (!ParseDouble(a[static_cast<std::size_t>(i) + 1], *values[i]))
+            return Usage(std::string(names[i]) + " \"" + a[static_cast<std::size_t>(i) + 1] + "\" is not a number");
     std::vector<std::uint16_t> image;
     std::string error;
-    if (!ReadFrame(a[0], f, image, error)) return Fail(error);
+    if (!CheckSizes(f, {&a[0]}, error) || !ReadFrame(a[0], f, image, error)) return Fail(error);
     std::vector<std::uint8_t> map(Count(f));
     if (!GenerateBPMAP(image.data(), f.width, f.height, map.data(), window, percentage, sigma))
         return Fail("map generation refused (sigma must be above 0 and at most 10000) or out of memory");
@@ -202,7 +267,7 @@ int RunPostPrc(const Frame& f, const std::vector<std::string>& a)
     }
     std::vector<std::uint16_t> image;
     std::string error;
-    if (!ReadFrame(a[0], f, image, error)) return Fail(error);
+    if (!CheckSizes(f, {&a[0]}, error) || !ReadFrame(a[0], f, image, error)) return Fail(error);
     std::uint16_t* out = calpost::CallPostPrc(&PostPrc, image.data(), f.width, f.height, params);
     if (!out) return Fail("PostPrc failed (out of memory)");
     const std::vector<std::uint16_t> result(out, out + Count(f));
@@ -210,21 +275,60 @@ int RunPostPrc(const Frame& f, const std::vector<std::string>& a)
     return WriteFrame(a[1], result);
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+// --help and --version anywhere win over everything else. Returns the exit
+// status, or -1 when neither is given.
+int Informational(int argc, char** argv)
 {
-    if (argc < 4) return Usage("");
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("%s%s", kUsage, kHelp);
+            return kExitDone;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("%s %s\n", kProgram, KORDEX_TOOLS_VERSION);
+            return kExitDone;
+        }
+    }
+    return -1;
+}
+
+bool ParseSide(const char* name, const char* text, int& value, std::string& problem)
+{
+    if (ParseInt(text, value) && value >= 1 && value <= kMaxSide) return true;
+    problem = platform::Format("%s \"%s\" is not a whole number from 1 to %d", name, text, kMaxSide);
+    return false;
+}
+
+int Run(int argc, char** argv)
+{
+    if (argc < 2) return Usage("no command given");
     const std::string command = argv[1];
+    const char* const commands[] = {"calibration", "bpmap1", "bpmap2", "bpmap", "postprc"};
+    bool known = false;
+    for (const char* c : commands) known = known || command == c;
+    if (!known) return Usage("unknown command \"" + command + "\"");
+    if (argc < 4) return Usage(command + " needs a width and a height");
     Frame f;
-    if (!ParseInt(argv[2], f.width) || !ParseInt(argv[3], f.height) || f.width < 1 || f.height < 1 ||
-        f.width > 65536 || f.height > 65536)
-        return Usage("width and height must be whole numbers from 1 to 65536");
+    std::string problem;
+    if (!ParseSide("width", argv[2], f.width, problem) || !ParseSide("height", argv[3], f.height, problem))
+        return Usage(problem);
     const std::vector<std::string> args(argv + 4, argv + argc);
     if (command == "calibration") return RunCalibration(f, args);
     if (command == "bpmap1") return RunThresholdMaps(f, args, false);
     if (command == "bpmap2") return RunThresholdMaps(f, args, true);
     if (command == "bpmap") return RunMedianMap(f, args);
-    if (command == "postprc") return RunPostPrc(f, args);
-    return Usage("unknown command \"" + command + "\"");
+    return RunPostPrc(f, args);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int informational = Informational(argc, argv);
+    if (informational >= 0) return informational;
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception&) {  // a frame of a size the machine cannot hold
+        return Fail("out of memory");
+    }
 }

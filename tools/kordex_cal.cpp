@@ -10,21 +10,25 @@
 //   kordex-cal bpm     [--no-dark] [--no-bright]
 //   kordex-cal summary [--gamut G]
 //   kordex-cal check
+//   kordex-cal --help | --version
+//
+// --help and --version are answered before anything else: no settings are
+// read and no sensor is touched. A wrong argument is named on standard error
+// with the usage, and nothing is done.
 //
 // The tool carries its own copy of the detector library (it links the
 // library's static parts): the service functions it calls are not exports of
 // libkordex.so. It therefore reads its settings like the library does --
 // $KORDEX_INI, else "kordex.ini" beside the program or in its parent
 // directory -- and works in the calibration directory of that HomeDir.
-//
-// Exit status: 0 done, 1 the library reported a failure (its text is printed
-// on standard error), 2 wrong arguments.
 #include <csignal>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <atomic>
 #include <cmath>
+#include <exception>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -42,7 +46,65 @@
 #include "platform/raw_file.h"
 #include "platform/text.h"
 
+#ifndef KORDEX_TOOLS_VERSION
+#error "KORDEX_TOOLS_VERSION (the project's four-part version) must be defined by the build"
+#endif
+
 namespace {
+
+constexpr const char* kProgram = "kordex-cal";
+
+// Exit status.
+constexpr int kExitDone = 0;
+constexpr int kExitFailed = 1;  // the library's (or the tool's) error text is on standard error
+constexpr int kExitUsage = 2;   // wrong arguments; nothing was done
+
+constexpr const char* kSynopsis =
+    "usage: kordex-cal dark    [--skip N] [--average N]\n"
+    "       kordex-cal bright  [--skip N] [--average N]\n"
+    "       kordex-cal points  [--tolerance N] [--replace]\n"
+    "       kordex-cal bpm     [--no-dark] [--no-bright]\n"
+    "       kordex-cal summary [--gamut G]\n"
+    "       kordex-cal check\n"
+    "       kordex-cal --help | --version\n";
+
+constexpr const char* kHelp =
+    "\n"
+    "Records and checks the sensor's calibration set in the calibration directory\n"
+    "(<HomeDir>/CAL/) of the settings file: $KORDEX_INI, else kordex.ini beside the\n"
+    "program or in its parent directory.\n"
+    "\n"
+    "commands:\n"
+    "  dark      record dark.raw (raw, averaged)\n"
+    "  bright    record an offset-corrected bright frame x<level><letter>.raw;\n"
+    "            release the X-ray shot for every frame\n"
+    "  points    average bright frames of similar level into the gain points\n"
+    "            A<nn>_<level>.raw\n"
+    "  bpm       generate the automatic bad-pixel map BPM.raw from dark.raw and the\n"
+    "            gain points (masks MaskAutoBPMDark, MaskAutoBPMBright; [BadPixMap])\n"
+    "  summary   list the set: levels, bad pixels, gain curves at three pixels\n"
+    "  check     take a flat bright frame; print its spread raw and calibrated\n"
+    "\n"
+    "options:\n"
+    "  --skip N        dark, bright: frames discarded first (0..1000; default 0)\n"
+    "  --average N     dark, bright: frames averaged (1..1000; default 1)\n"
+    "  --tolerance N   points: largest level step within one point (0..99999;\n"
+    "                  default AveBrightTolerance)\n"
+    "  --replace       points: replace existing gain points; the old ones go only\n"
+    "                  once every new point is written\n"
+    "  --no-dark       bpm: leave out the dark frames\n"
+    "  --no-bright     bpm: leave out the bright frames (not with --no-dark)\n"
+    "  --gamut G       summary: input range of the gain curves (100..32767; default\n"
+    "                  4096)\n"
+    "  -h, --help      print this text and exit\n"
+    "  --version       print the program's name and version and exit\n"
+    "\n"
+    "Progress goes to standard error; Ctrl-C aborts a recording.\n"
+    "\n"
+    "exit status:\n"
+    "  0  done\n"
+    "  1  failed; the library's error text is printed on standard error\n"
+    "  2  wrong arguments; nothing was done\n";
 
 std::atomic<bool> interrupted{false};
 
@@ -51,65 +113,71 @@ void OnInterrupt(int)
     interrupted.store(true);
 }
 
-int Usage()
+int Usage(const std::string& problem)
 {
-    std::fputs(
-        "usage: kordex-cal dark    [--skip N] [--average N]\n"
-        "       kordex-cal bright  [--skip N] [--average N]\n"
-        "       kordex-cal points  [--tolerance N] [--replace]\n"
-        "       kordex-cal bpm     [--no-dark] [--no-bright]\n"
-        "       kordex-cal summary [--gamut G]\n"
-        "       kordex-cal check\n",
-        stderr);
-    return 2;
+    std::fprintf(stderr, "%s: %s\n%s", kProgram, problem.c_str(), kSynopsis);
+    return kExitUsage;
 }
 
 int Fail(const std::string& text)
 {
-    std::fprintf(stderr, "kordex-cal: %s\n", text.c_str());
-    return 1;
+    std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+    return kExitFailed;
 }
 
-// The options after the subcommand: "--name value" pairs and flags.
-struct Arguments {
-    std::vector<std::string> words;
-    bool Flag(const char* name) const
-    {
-        for (const std::string& w : words)
-            if (w == name) return true;
+// "--name N" with its range, and a flag.
+struct NumberOption {
+    const char* name;
+    int min, max;
+    int* value;
+};
+struct FlagOption {
+    const char* name;
+    bool* set;
+};
+
+// The words after the command: flags and "--name N" options of this command
+// only, each as often as wanted (the last one counts). False with *problem
+// naming the first word that is wrong.
+bool ParseOptions(const std::string& command, const std::vector<std::string>& words,
+                  std::initializer_list<NumberOption> numbers, std::initializer_list<FlagOption> flags,
+                  std::string* problem)
+{
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        bool known = false;
+        for (const FlagOption& f : flags) {
+            if (word != f.name) continue;
+            *f.set = true;
+            known = true;
+        }
+        for (const NumberOption& n : numbers) {
+            if (known || word != n.name) continue;
+            known = true;
+            if (i + 1 >= words.size()) {
+                *problem = platform::Format("%s needs a number", n.name);
+                return false;
+            }
+            const std::string& text = words[++i];
+            char* end = nullptr;
+            errno = 0;
+            const long v = std::strtol(text.c_str(), &end, 10);
+            if (text.empty() || end == text.c_str() || *end != '\0' || errno == ERANGE || v < n.min || v > n.max) {
+                *problem = platform::Format("%s: \"%s\" is not a whole number from %d to %d", n.name, text.c_str(),
+                                            n.min, n.max);
+                return false;
+            }
+            *n.value = static_cast<int>(v);
+        }
+        if (known) continue;
+        if (word.size() > 1 && word[0] == '-')
+            *problem = platform::Format("unknown option \"%s\" for %s", word.c_str(), command.c_str());
+        else
+            *problem = platform::Format("unexpected argument \"%s\" for %s", word.c_str(), command.c_str());
         return false;
     }
-    // false when the option is given without a number.
-    bool Number(const char* name, int* value) const
-    {
-        for (std::size_t i = 0; i < words.size(); ++i) {
-            if (words[i] != name) continue;
-            if (i + 1 >= words.size()) return false;
-            char* end = nullptr;
-            const long v = std::strtol(words[i + 1].c_str(), &end, 10);
-            if (end == words[i + 1].c_str() || *end != '\0' || v < 0 || v > 100000) return false;
-            *value = static_cast<int>(v);
-        }
-        return true;
-    }
-    // Every word is one of the known options (numbers after numeric ones).
-    bool Only(std::initializer_list<const char*> numeric, std::initializer_list<const char*> flags) const
-    {
-        for (std::size_t i = 0; i < words.size(); ++i) {
-            bool known = false;
-            for (const char* f : flags)
-                if (words[i] == f) known = true;
-            for (const char* n : numeric) {
-                if (known || words[i] != n) continue;
-                if (i + 1 >= words.size()) return false;  // the number is missing
-                known = true;
-                ++i;
-            }
-            if (!known) return false;
-        }
-        return true;
-    }
-};
+    return true;
+}
 
 void PrintProgress(const kordex::RecordingProgress& p)
 {
@@ -127,60 +195,71 @@ void PrintProgress(const kordex::RecordingProgress& p)
                  p.request.skipped ? " (skipped)" : "", line.c_str());
 }
 
-int Record(bool bright, const Arguments& args)
+using Words = std::vector<std::string>;
+
+int Record(const std::string& command, const Words& words)
 {
     kordex::RecordingOptions options;
-    options.bright = bright;
+    options.bright = command == "bright";
     int skip = 0, average = 1;
-    if (!args.Only({"--skip", "--average"}, {}) || !args.Number("--skip", &skip) || !args.Number("--average", &average))
-        return Usage();
+    std::string problem;
+    if (!ParseOptions(command, words, {{"--skip", 0, 1000, &skip}, {"--average", 1, 1000, &average}}, {}, &problem))
+        return Usage(problem);
     options.sequence = skip != 0 || average != 1;
     options.framesIgnore = skip;
     options.framesAverage = average;
-    if (bright) std::fputs("bright frames: release the X-ray shot for every frame (Ctrl-C aborts)\n", stderr);
+    if (options.bright) std::fputs("bright frames: release the X-ray shot for every frame (Ctrl-C aborts)\n", stderr);
     const kordex::RecordingResult result =
         kordex::RecordCalibrationFrame(options, kordex::ExportFrameSource(&interrupted, PrintProgress));
     if (!result.ok) return Fail(result.error);
     std::printf("%s level %d\n", result.path.c_str(), result.level);
-    return 0;
+    return kExitDone;
 }
 
-int Points(const Arguments& args)
+int Points(const std::string& command, const Words& words)
 {
-    kordex::Library& lib = kordex::Lib();
-    int tolerance = lib.settings.aveBrightTolerance;
-    if (!args.Only({"--tolerance"}, {"--replace"}) || !args.Number("--tolerance", &tolerance)) return Usage();
+    int tolerance = -1;  // AveBrightTolerance
+    bool replace = false;
+    std::string problem;
+    if (!ParseOptions(command, words, {{"--tolerance", 0, 99999, &tolerance}}, {{"--replace", &replace}}, &problem))
+        return Usage(problem);
+    if (tolerance < 0) tolerance = kordex::Lib().settings.aveBrightTolerance;
     const kordex::CalibrationSetContext ctx = kordex::CalibrationSetFromLibrary();
-    if (kordex::BrightFrameList(ctx.calibrationDir).empty()) return Fail("no bright frames x??????.raw in " + ctx.calibrationDir);
-    if (!kordex::GainPointList(ctx.calibrationDir).empty()) {
-        if (!args.Flag("--replace")) return Fail("gain points exist already (--replace deletes them first)");
-        platform::DeleteByMask(ctx.calibrationDir, "A??_?????.raw");
+    if (kordex::BrightFrameList(ctx.calibrationDir).empty())
+        return Fail("no bright frames x??????.raw in " + ctx.calibrationDir);
+    if (!kordex::GainPointList(ctx.calibrationDir).empty() && !replace)
+        return Fail("gain points exist already (--replace replaces them)");
+    const kordex::GainPointGeneration result = kordex::GenerateGainPoints(ctx, tolerance);
+    for (const kordex::GeneratedPoint& p : result.points) {
+        if (p.frames == 0)
+            std::fprintf(stderr, "%s: %s\n", kProgram,
+                         platform::Format(kordex::kNoPointFromFormat, p.sources.c_str()).c_str());
+        else if (!p.name.empty())
+            std::printf("%s\n", platform::Format(kordex::kCreatePointFormat, p.name.c_str(), p.frames).c_str());
     }
-    bool failed = false;
-    int written = 0;
-    for (const kordex::GeneratedPoint& p : kordex::GenerateGainPoints(ctx, tolerance, &failed)) {
-        std::printf("Create %s from %d frames\n", p.name.c_str(), p.frames);
-        written += !p.name.empty();
-    }
-    if (failed) return Fail("a gain point could not be written (see the log)");
-    if (written == 0) return Fail("no gain point was generated");
-    return 0;
+    if (!result.ok) return Fail(result.error);
+    return kExitDone;
 }
 
-int BadPixelMap(const Arguments& args)
+int BadPixelMap(const std::string& command, const Words& words)
 {
-    if (!args.Only({}, {"--no-dark", "--no-bright"})) return Usage();
+    bool noDark = false, noBright = false;
+    std::string problem;
+    if (!ParseOptions(command, words, {}, {{"--no-dark", &noDark}, {"--no-bright", &noBright}}, &problem))
+        return Usage(problem);
+    // Without frames the generation would only delete the map.
+    if (noDark && noBright) return Usage("--no-dark and --no-bright together leave no frame to examine");
     kordex::Library& lib = kordex::Lib();
     const kordex::CalibrationSetContext ctx = kordex::CalibrationSetFromLibrary();
     const std::string dark = kordex::AutoMapMaskPath(lib.settings.maskAutoBPMDark, ctx.calibrationDir);
     const std::string bright = kordex::AutoMapMaskPath(lib.settings.maskAutoBPMBright, ctx.calibrationDir);
     const std::string output = ctx.calibrationDir + kordex::kAutomaticMapFile;
     const int result = kordex::GenerateAutoBadPixelMap(ctx, lib.settings.badPixMap,
-                                                       args.Flag("--no-dark") ? nullptr : dark.c_str(),
-                                                       args.Flag("--no-bright") ? nullptr : bright.c_str(), output);
+                                                       noDark ? nullptr : dark.c_str(),
+                                                       noBright ? nullptr : bright.c_str(), output);
     if (result == 0) return Fail("Can't generate Automatic Bad Pixels Map");
     std::printf("%s %s\n", output.c_str(), platform::FileExists(output) ? "written" : "deleted (no bad pixel)");
-    return 0;
+    return kExitDone;
 }
 
 bool ReadFrame(const kordex::CalibrationSetContext& ctx, const std::string& name, std::vector<std::int16_t>* frame)
@@ -191,11 +270,12 @@ bool ReadFrame(const kordex::CalibrationSetContext& ctx, const std::string& name
                                  static_cast<std::int64_t>(bytes), bytes, nullptr);
 }
 
-int Summary(const Arguments& args)
+int Summary(const std::string& command, const Words& words)
 {
     int gamut = kordex::kDefaultChartGamut;
-    if (!args.Only({"--gamut"}, {}) || !args.Number("--gamut", &gamut)) return Usage();
-    gamut = kordex::ChartGamutOf(std::to_string(gamut));
+    std::string problem;
+    if (!ParseOptions(command, words, {{"--gamut", kordex::kMinChartGamut, 32767, &gamut}}, {}, &problem))
+        return Usage(problem);
     const kordex::CalibrationSetContext ctx = kordex::CalibrationSetFromLibrary();
     std::printf("calibration directory %s (frames %d x %d)\n", ctx.calibrationDir.c_str(), ctx.width, ctx.height);
     std::vector<std::int16_t> frame;
@@ -226,7 +306,7 @@ int Summary(const Arguments& args)
     const int loaded = kordex::LoadGainChart(ctx, &set, &title, &message);
     std::printf("%s (%s)\n", title.c_str(), message.c_str());
     if (loaded < 0) return Fail(message);
-    if (set.count == 0) return 0;
+    if (set.count == 0) return kExitDone;
     for (const auto& [x, y] : kordex::DefaultChartPixels(ctx.width, ctx.height)) {
         const kordex::GainChartCurve c = kordex::GainChartCurveAt(set, ctx.width, x, y, gamut);
         std::printf("pixel (%d, %d): points", x, y);
@@ -236,7 +316,7 @@ int Summary(const Arguments& args)
             std::printf(" %d->%lld", c.input[static_cast<std::size_t>(i)], static_cast<long long>(c.output[static_cast<std::size_t>(i)]));
         std::printf("\n");
     }
-    return 0;
+    return kExitDone;
 }
 
 // Standard deviation over the inner region.
@@ -254,9 +334,10 @@ double Spread(const kordex::CalibrationSetContext& ctx, const std::vector<std::i
     return std::sqrt(std::max(squares / n - mean * mean, 0.0));
 }
 
-int Check(const Arguments& args)
+int Check(const std::string& command, const Words& words)
 {
-    if (!args.Only({}, {})) return Usage();
+    std::string problem;
+    if (!ParseOptions(command, words, {}, {}, &problem)) return Usage(problem);
     const kordex::CalibrationSetContext ctx = kordex::CalibrationSetFromLibrary();
     std::fputs("a flat bright frame: release the X-ray shot (Ctrl-C aborts)\n", stderr);
     std::vector<std::int16_t> raw(ctx.Pixels());
@@ -269,23 +350,49 @@ int Check(const Arguments& args)
     const double before = Spread(ctx, raw), after = Spread(ctx, calibrated);
     std::printf("spread (standard deviation over the inner region): raw %.1f, calibrated %.1f (%.1fx flatter)\n", before,
                 after, after > 0 ? before / after : 0.0);
-    return 0;
+    return kExitDone;
+}
+
+// --help and --version anywhere before a "--" win over everything else.
+int Informational(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) break;
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("%s%s", kSynopsis, kHelp);
+            return kExitDone;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("%s %s\n", kProgram, KORDEX_TOOLS_VERSION);
+            return kExitDone;
+        }
+    }
+    return -1;
+}
+
+int Run(int argc, char** argv)
+{
+    if (argc < 2) return Usage("no command given");
+    const std::string command = argv[1];
+    const Words words(argv + 2, argv + argc);
+    std::signal(SIGINT, OnInterrupt);
+    if (command == "dark" || command == "bright") return Record(command, words);
+    if (command == "points") return Points(command, words);
+    if (command == "bpm") return BadPixelMap(command, words);
+    if (command == "summary") return Summary(command, words);
+    if (command == "check") return Check(command, words);
+    return Usage("unknown command \"" + command + "\"");
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) return Usage();
-    const std::string command = argv[1];
-    Arguments args;
-    for (int i = 2; i < argc; ++i) args.words.emplace_back(argv[i]);
-    std::signal(SIGINT, OnInterrupt);
-    if (command == "dark") return Record(false, args);
-    if (command == "bright") return Record(true, args);
-    if (command == "points") return Points(args);
-    if (command == "bpm") return BadPixelMap(args);
-    if (command == "summary") return Summary(args);
-    if (command == "check") return Check(args);
-    return Usage();
+    const int informational = Informational(argc, argv);
+    if (informational >= 0) return informational;
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {  // out of memory for a frame
+        return Fail(e.what());
+    }
 }

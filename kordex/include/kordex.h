@@ -334,7 +334,8 @@ KX_API void KXC_Close(CalibrationJob* job);
  * done"); after KXIP_Close has returned the library never touches the image
  * again, even when the close timed out.
  * flags: 1 despeckle, 2 grey-scale remap, 4 unsharp mask; the equalisation
- *   and final contrast always run (flags 0 runs only them).
+ *   and final contrast always run (flags 0 runs only them). Ignored by the
+ *   auxiliary modes (300 and above).
  * callback: called with the ProcessingJob on every report, on the worker
  *   thread (never two at once); may be NULL. Reports: "IP start ..." and
  *   "IP done" (code 21, progress 255 at the end), stage lines (code 20),
@@ -342,18 +343,36 @@ KX_API void KXC_Close(CalibrationJob* job);
  * window: the caller's window (a QWidget*) or NULL; stored in the record.
  * image: the caller's cut-size image (see KXC_GetImageDim), signed 16-bit,
  *   owned by the caller; it must stay valid until KXIP_Close returns.
- * mode: 0 = the setting IPDefaultModeNumber; 1..299 the standard chain.
- *   Modes of 300 and above (auxiliary chains) are not available in this
- *   build: they are refused with an error log line.
+ * mode: 0 = the setting IPDefaultModeNumber; 1..299 the standard chain;
+ *   300 and above run one auxiliary processor instead of the standard chain:
+ *     300..399  the internal auxiliary chain (inversion, truncation, 5x5
+ *               despeckle, directional smoothing, median shift, adaptive
+ *               and plain unsharp masks, equalisation, gamma); result
+ *               0..4095;
+ *     400..499  Calpost's PostPrc, loaded for each job from libcalpost.so
+ *               beside this library, else in the home directory, else by
+ *               the system's library search; result 0..32767;
+ *     500..     Toneforge's ImgProc_IntraOral (linked); result 0..4095.
+ *   A negative mode is refused with an error log line.
+ *   An auxiliary job reports (kind, code): (1, 21) "Aux IP [IP<n>] started",
+ *   (0, 20) "Mode name: <caption>", then (1, 21) "Aux IP done" with progress
+ *   255 -- or one error (2, -20): "Aux IP [IP<n>] does not exist" (the
+ *   section has no Caption), "Aux IP can't load <path>" (the path tried),
+ *   "Aux IP can't find procedure PostPrc in the DLL" or "Aux IP internal
+ *   fault". The cut-off corners of a sensor with Descramble 3 are filled
+ *   smoothly for the processor and set to 0 after a success.
  * Returns the job record, owned by the library until KXIP_Close, or NULL
  * (no image, a refused mode, or no thread could be started; logged). */
 KX_API ProcessingJob* KXIP_Process(int32_t flags, KX_Callback callback, void* window, int16_t* image, int32_t mode);
 /* Requests the abort: 0 for NULL (or an unknown record), else 1. While the
- * worker runs it reports "Abort IP" (kind 2, code 1). Any thread. */
+ * worker runs it reports "Abort IP" (kind 2, code 1); an aborted auxiliary
+ * job ends without "Aux IP done". Any thread. */
 KX_API int32_t KXIP_Abort(ProcessingJob* job);
-/* Waits up to 4000 ms for the worker, reports "IP closed" (or "WRN: IP
- * closed by timeout", after which the worker is told to stop and its later
- * reports are dropped) with code 2 and frees the record. NULL is ignored.
+/* Waits for the worker -- up to 4000 ms for a standard job, 5000 ms for an
+ * auxiliary one (mode 300 and above) -- and reports, with code 2, "IP
+ * closed" or "WRN: IP closed by timeout" (auxiliary: "Aux IP closed" or
+ * "WRN: Aux IP closed by timeout"). After a time-out the worker is told to
+ * stop and its later reports are dropped. Frees the record. NULL is ignored.
  * Must not be called from the job's own callback. */
 KX_API void KXIP_Close(ProcessingJob* job);
 

@@ -142,25 +142,3 @@ TEST(CalibrationSetEndToEnd, TheToolsSetFlattensANewFrameAndFindsEveryModelledBa
 }
 
 }  // namespace
-
-namespace {
-
-TEST(KordexCalTool, FailsWithTheLibrarysTextAndRefusesWrongArguments)
-{
-    test_support::TempDir dir;
-    ASSERT_TRUE(dir.Ok());
-    const std::string ini = dir.File("kordex.ini");
-    WriteText(ini, "[Settings]\nHomeDir=" + dir.Path() + "/home/\nSensorLink=virtual\n[Virtual Sensor]\nFault=missing\n");
-    setenv("KORDEX_INI", ini.c_str(), 1);
-    setenv("KORDEX_HEADLESS", "1", 1);
-    const std::string errors = dir.File("errors.txt");
-    const int status = std::system((std::string(KORDEX_CAL_PROGRAM) + " dark 2>" + errors).c_str());
-    EXPECT_EQ(status, 1 << 8);
-    EXPECT_NE(ReadText(errors).find("kordex-cal: ERR: PID2001 no interface #0 (check connection)"), std::string::npos)
-        << ReadText(errors);
-    EXPECT_EQ(RunTool("bright --skip"), 2 << 8);
-    EXPECT_EQ(RunTool("bright --frames 3"), 2 << 8);
-    EXPECT_EQ(RunTool("calibrate"), 2 << 8);
-}
-
-}  // namespace

@@ -2,6 +2,8 @@
 // the gain chart's data.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "calibration/cal_preview.h"
@@ -57,13 +59,13 @@ TEST_F(GainPointGenerationTest, AveragesEachGroupIntoOnePointNamedByItsLevel)
     WriteFrame("x08500A.raw", third);
     test_support::WriteText(ctx.calibrationDir + "x08600A.raw", "short");  // left out of its group
     WriteFrame("x12000A.raw", Flat(12000));
-    bool failed = true;
-    const std::vector<kordex::GeneratedPoint> points = kordex::GenerateGainPoints(ctx, 350, &failed);
-    EXPECT_FALSE(failed);
-    ASSERT_EQ(points.size(), 2u);
-    EXPECT_EQ(points[0].name, "A00_08233.raw");
-    EXPECT_EQ(points[0].frames, 3);
-    EXPECT_EQ(points[1].name, "A01_12000.raw");
+    const kordex::GainPointGeneration result = kordex::GenerateGainPoints(ctx, 350);
+    EXPECT_TRUE(result.ok) << result.error;
+    ASSERT_EQ(result.points.size(), 2u);
+    EXPECT_EQ(result.points[0].name, "A00_08233.raw");
+    EXPECT_EQ(result.points[0].frames, 3);
+    EXPECT_EQ(result.points[0].sources, "x08000A.raw..x08600A.raw");
+    EXPECT_EQ(result.points[1].name, "A01_12000.raw");
     EXPECT_TRUE(Logged("Create A00_08233.raw from 3 frames")) << LogText();
     EXPECT_TRUE(Logged("Create A01_12000.raw from 1 frames")) << LogText();
     std::vector<std::int16_t> a00 = ReadFrame("A00_08233.raw");
@@ -83,15 +85,87 @@ TEST_F(GainPointGenerationTest, MeansRoundByAddingJustUnderOneHalf)
     EXPECT_EQ(ReadFrame("A00_00007.raw"), (std::vector<std::int16_t>{1, -2, 7, 7}));
 }
 
-TEST_F(GainPointGenerationTest, AGroupWithoutReadableFramesWritesNothing)
+TEST_F(GainPointGenerationTest, AGroupWithoutReadableFramesIsNamedByItsFramesNotByAnEmptyPoint)
 {
     MakeSet(4, 4);
     test_support::WriteText(ctx.calibrationDir + "x05000A.raw", "short");
-    const std::vector<kordex::GeneratedPoint> points = kordex::GenerateGainPoints(ctx, 350);
-    ASSERT_EQ(points.size(), 1u);
-    EXPECT_EQ(points[0].name, "");
-    EXPECT_TRUE(Logged("Create  from 0 frames")) << LogText();
-    EXPECT_TRUE(kordex::GainPointList(ctx.calibrationDir).empty());
+    test_support::WriteText(ctx.calibrationDir + "x05100A.raw", "short");
+    WriteFrame("x09000A.raw", Flat(9000));
+    const kordex::GainPointGeneration result = kordex::GenerateGainPoints(ctx, 350);
+    EXPECT_TRUE(result.ok) << result.error;
+    ASSERT_EQ(result.points.size(), 2u);
+    EXPECT_EQ(result.points[0].name, "");
+    EXPECT_EQ(result.points[0].frames, 0);
+    EXPECT_EQ(result.points[1].name, "A01_09000.raw") << "the point index counts every group";
+    EXPECT_TRUE(Logged("WRN: No gain point from x05000A.raw..x05100A.raw: no readable frame")) << LogText();
+    EXPECT_EQ(LogText().find("Create  from"), std::string::npos) << LogText();
+}
+
+// The files of the calibration directory whose names begin with one of the
+// point prefixes (points and their temporary copies), in name order.
+std::vector<std::string> PointFiles(const std::string& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name[0] == 'A' || name[0] == 'a' || name[0] == '$') names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The new set takes the place of the old one only once it is complete: a
+// generation that fails leaves the old points as they were (a failed run
+// must not leave the sensor without gain calibration) and no temporary file.
+TEST_F(GainPointGenerationTest, TheOldSetGoesOnlyWhenTheNewOneIsInPlace)
+{
+    struct Case {
+        const char* what;
+        bool readable;            // the bright frames have the frame size
+        const char* blockedName;  // a directory of this name is in the way
+        bool ok;
+        std::vector<std::string> after;
+        const char* error;        // part of the error text
+    };
+    const std::vector<std::string> oldSet{"A00_01000.raw", "A01_02000.raw", "a00_08000.RAW"};
+    const Case cases[] = {
+        {"replaced", true, nullptr, true, {"A00_08000.raw", "A01_12000.raw"}, ""},
+        {"no readable frame", false, nullptr, false, oldSet, kordex::kNoGainPointText},
+        {"a temporary file can't be written", true, "$A01_12000.raw", false, oldSet, "can't create CAL/$A01_12000.raw"},
+        {"a point's name is taken by a directory", true, "A01_12000.raw", false, oldSet,
+         "can't create CAL/A01_12000.raw"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MakeSet(4, 2);
+        std::filesystem::remove_all(dir.File("CAL"));
+        std::filesystem::create_directories(dir.File("CAL"));
+        for (const std::string& name : oldSet) WriteFrame(name, Flat(1));
+        WriteFrame("$A05_00100.raw", Flat(1));  // left over from a run that broke off
+        for (const char* name : {"x08000A.raw", "x12000A.raw"}) {
+            if (c.readable) WriteFrame(name, Flat(static_cast<std::int16_t>(std::atoi(name + 1))));
+            else test_support::WriteText(ctx.calibrationDir + name, "short");
+        }
+        std::vector<std::string> expected = c.after;
+        if (c.blockedName) {
+            std::filesystem::create_directories(ctx.calibrationDir + c.blockedName + "/inside");
+            expected.push_back(c.blockedName);
+            std::sort(expected.begin(), expected.end());
+        }
+        const kordex::GainPointGeneration result = kordex::GenerateGainPoints(ctx, 350);
+        EXPECT_EQ(result.ok, c.ok);
+        EXPECT_NE(result.error.find(c.error), std::string::npos) << result.error;
+        EXPECT_EQ(PointFiles(ctx.calibrationDir), expected);
+        if (c.ok) {
+            EXPECT_EQ(ReadFrame("A01_12000.raw"), Flat(12000));
+        } else {
+            EXPECT_EQ(ReadFrame("A00_01000.raw"), Flat(1)) << "the old points are untouched";
+            EXPECT_NE(LogText().find("ERR: " + std::string(c.error)), std::string::npos) << LogText();
+            EXPECT_EQ(LogText().find("Create "), std::string::npos) << "nothing was created: " << LogText();
+            for (const kordex::GeneratedPoint& p : result.points) EXPECT_EQ(p.name, "");
+        }
+        log.Close();
+    }
 }
 
 TEST(ChartGamut, TypedValues)

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Smoke test of calpost-tool: every command writes a frame of the right
-# size, wrong arguments give the usage text and status 2, a missing input
-# file status 1.
-#   calpost_tool_test.sh <calpost-tool>
+# size. Works in a new directory inside <temporary directory>, removed at the
+# end.
+#   calpost_tool_test.sh <calpost-tool> <temporary directory>
 set -euo pipefail
 tool="$1"
-dir=$(mktemp -d)
+dir=$(mktemp -d "$2/calpost_tool.XXXXXX")
 trap 'rm -rf "$dir"' EXIT
 cd "$dir"
 
@@ -27,16 +27,4 @@ expect_size() {
 "$tool" bpmap 40 30 image.raw 3 1 1.0 m.raw && expect_size m.raw
 "$tool" postprc 40 30 image.raw out.raw MRL=3 lcon=0 && expect_size out.raw
 
-status=0
-"$tool" postprc 40 30 image.raw out.raw NOSUCHKEY=1 2> err.txt || status=$?
-[ "$status" -eq 2 ] && grep -q '^usage: calpost-tool' err.txt || { echo "unknown key: status $status"; exit 1; }
-status=0
-"$tool" bpmap 0 30 image.raw 3 1 1.0 m.raw 2> err.txt || status=$?
-[ "$status" -eq 2 ] || { echo "bad width: status $status"; exit 1; }
-status=0
-"$tool" postprc 40 30 missing.raw out.raw 2> err.txt || status=$?
-[ "$status" -eq 1 ] && grep -q "can't open" err.txt || { echo "missing file: status $status"; exit 1; }
-status=0
-"$tool" postprc 40 31 image.raw out.raw 2> err.txt || status=$?
-[ "$status" -eq 1 ] && grep -q "size of" err.txt || { echo "wrong size: status $status"; exit 1; }
 echo "calpost-tool behaves"
