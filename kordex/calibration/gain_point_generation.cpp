@@ -45,7 +45,7 @@ bool PutInPlace(const std::string& dir, const std::vector<GeneratedPoint>& point
         struct stat info {};
         const std::string target = dir + p.name;
         if (lstat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-            *failure = {platform::Format("can't create %s", platform::LastTwoComponents(target).c_str()),
+            *failure = {platform::Format("can't create %s", target.c_str()),
                         S_ISDIR(info.st_mode) ? EISDIR : EEXIST};
             return false;
         }
@@ -54,7 +54,7 @@ bool PutInPlace(const std::string& dir, const std::vector<GeneratedPoint>& point
         if (p.name.empty()) continue;
         const std::string target = dir + p.name;
         if (std::rename(TemporaryPath(dir, p.name).c_str(), target.c_str()) != 0) {
-            *failure = {platform::Format("can't create %s", platform::LastTwoComponents(target).c_str()), errno};
+            *failure = {platform::Format("can't create %s", target.c_str()), errno};
             return false;
         }
         placed->push_back(p.name);
@@ -70,7 +70,7 @@ bool DeleteOtherPoints(const std::string& dir, const std::vector<std::string>& k
     for (const std::string& name : GainPointList(dir)) {
         if (kept.count(name) != 0) continue;
         if (unlink((dir + name).c_str()) != 0 && errno != ENOENT) {
-            *failure = {platform::Format("can't delete %s", platform::LastTwoComponents(dir + name).c_str()), errno};
+            *failure = {platform::Format("can't delete %s", (dir + name).c_str()), errno};
             return false;
         }
     }

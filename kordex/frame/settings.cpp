@@ -32,17 +32,7 @@ std::string ResolveHomeDir(std::string_view stored)
 
 std::string LocateSettingsFile(const std::string& libraryPath, const char* environmentOverride)
 {
-    if (environmentOverride && *environmentOverride) return environmentOverride;
-    const std::string dir = platform::DirectoryOf(libraryPath);
-    const std::string here = platform::ResolveNoCase(platform::WithTrailingSlash(dir) + kSettingsFileName);
-    if (platform::FileExists(here)) return here;
-    const std::string parent = platform::DirectoryOf(dir);
-    if (!parent.empty() && parent != dir) {
-        const std::string there =
-            platform::ResolveNoCase(platform::WithTrailingSlash(parent) + kSettingsFileName);
-        if (platform::FileExists(there)) return there;
-    }
-    return platform::WithTrailingSlash(dir) + kSettingsFileName;
+    return platform::LocateBesideModule(libraryPath, kSettingsFileName, environmentOverride);
 }
 
 LibrarySettings LoadSettings(platform::ProfileFile& p, const std::string& libraryDir,

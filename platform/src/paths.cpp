@@ -128,17 +128,6 @@ std::string FileNameOf(std::string_view path)
     return std::string(path.substr(slash + 1));
 }
 
-std::string LastTwoComponents(std::string_view path)
-{
-    const std::size_t last = path.rfind('/');
-    if (last == std::string_view::npos || last == 0)
-        return std::string(path);
-    const std::size_t before = path.rfind('/', last - 1);
-    if (before == std::string_view::npos)
-        return std::string(path);
-    return std::string(path.substr(before + 1));
-}
-
 bool FileExists(const std::string& path)
 {
     struct stat info {};
@@ -168,6 +157,20 @@ bool MakeDirectory(const std::string& path, int* errorCode)
     if (errorCode != nullptr)
         *errorCode = code;
     return false;
+}
+
+std::string LocateBesideModule(const std::string& modulePath, const std::string& fileName, const char* override)
+{
+    if (override && *override) return override;
+    const std::string dir = DirectoryOf(modulePath);
+    const std::string here = ResolveNoCase(WithTrailingSlash(dir) + fileName);
+    if (FileExists(here)) return here;
+    const std::string parent = DirectoryOf(dir);
+    if (!parent.empty() && parent != dir) {
+        const std::string there = ResolveNoCase(WithTrailingSlash(parent) + fileName);
+        if (FileExists(there)) return there;
+    }
+    return WithTrailingSlash(dir) + fileName;
 }
 
 bool MakeDirectories(const std::string& path, int* errorCode)

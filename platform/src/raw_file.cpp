@@ -28,7 +28,7 @@ namespace {
 void Fail(FileError* error, const char* format, const std::string& path, int code)
 {
     if (error != nullptr) {
-        error->text = Format(format, LastTwoComponents(path).c_str());
+        error->text = Format(format, path.c_str());
         error->code = code;
     }
 }
@@ -36,7 +36,7 @@ void Fail(FileError* error, const char* format, const std::string& path, int cod
 void FailSize(FileError* error, const std::string& path, long long actual, long long expected)
 {
     if (error != nullptr) {
-        error->text = Format("size of %s (%lld instead %lld)", LastTwoComponents(path).c_str(), actual, expected);
+        error->text = Format("size of %s (%lld instead %lld)", path.c_str(), actual, expected);
         error->code = 0;
     }
 }

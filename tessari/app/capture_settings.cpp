@@ -25,6 +25,12 @@ CaptureSettings ReadCaptureSettings(const SettingReader& read)
     // keys are read (and so written back) only when one of them is wanted.
     s.dicomPixSpacing = kDefaultPixelSpacing;
     if (!s.dicomInfoFile.empty() || !s.dicomFile.empty()) s.dicomPixSpacing = read("DICOMPixSpacing", kDefaultPixelSpacing);
+    // A value that is not two numbers is refused for both: the information
+    // file and the image always state the same spacing.
+    if (!IsValidPixelSpacing(s.dicomPixSpacing)) {
+        s.refusedPixSpacing = s.dicomPixSpacing;
+        s.dicomPixSpacing = kDefaultPixelSpacing;
+    }
     if (!s.dicomInfoFile.empty()) s.dicomVerName = read("DICOMVerName", "Halvard.Co.LTD Radiography Imager");
     s.pacsSaveFileName = read("PACS_SaveFileName", "");
     s.pacsFinalBroadcastMsg = read("PACS_FinalBroadcastMsg", "PRX-APS Captured For PACS");

@@ -20,7 +20,8 @@ struct CaptureSettings {
     std::string finalBroadcastMsg;                        // broadcast at the end
     CropMargins crop;                                     // of the bitmap
     std::string dicomInfoFile;                            // in the home directory
-    std::string dicomPixSpacing = "0.0333333\\0.0333333";  // row\column, mm
+    std::string dicomPixSpacing = "0.0333333\\0.0333333";  // row\column, mm; always valid
+    std::string refusedPixSpacing;  // a DICOMPixSpacing that was not two numbers, else empty
     std::string dicomVerName;                             // read with dicomInfoFile
     std::string dicomFile = "image.dcm";                  // empty = none
     std::string pacsSaveFileName;                         // copy of the bitmap

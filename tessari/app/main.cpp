@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -53,6 +54,12 @@ std::string ProgramDirectory(const char* argv0)
 
 int main(int argc, char** argv)
 {
+    // Answered before anything else: no library, no sensor, no window.
+    switch (tessari::FindInfoRequest(argc, argv)) {
+    case tessari::InfoRequest::Help: std::fputs(tessari::UsageText().c_str(), stdout); return 0;
+    case tessari::InfoRequest::Version: std::fputs(tessari::VersionText().c_str(), stdout); return 0;
+    case tessari::InfoRequest::None: break;
+    }
     // Without a display the program still runs (and its boxes answer
     // themselves): the offscreen platform stands in for the screen.
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))

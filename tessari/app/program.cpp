@@ -23,6 +23,7 @@
 #include "output/output_names.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
+#include "platform/profile_file.h"
 #include "platform/text.h"
 #include "signals/named_event.h"
 
@@ -79,10 +80,12 @@ private:
 bool Run::SimulatedSensor() const
 {
     if (const char* link = std::getenv("KORDEX_SENSOR_LINK")) return platform::EqualsNoCase(link, "virtual");
-    api_.KX_IniProfSetSection("Settings");
-    const bool simulated = platform::EqualsNoCase(platform::Trim(Read("SensorLink", "usb")), "virtual");
-    api_.KX_IniProfSetSection(kCaptureSection);
-    return simulated;
+    // [Settings] is the library's: read from its file directly, since the
+    // library's reading export writes a missing key back.
+    const std::string libraryPath = platform::ModulePath(reinterpret_cast<const void*>(api_.KX_IsUnicode));
+    platform::ProfileFile file(platform::LocateBesideModule(libraryPath, "kordex.ini", std::getenv("KORDEX_INI")));
+    file.SetSection("Settings");
+    return platform::EqualsNoCase(platform::Trim(file.ReadString("SensorLink", "usb")), "virtual");
 }
 
 void Run::ChooseModeFromTooth()
@@ -124,7 +127,10 @@ int Run::Execute(const std::string& commandLine)
     Log("Command line: " + UpperCased(commandLine));
     command_ = ParseCommandLine(commandLine);
     processingMode_ = command_.processingMode;
-    if (command_.toothIndex >= 0) ChooseModeFromTooth();
+    if (!command_.error.empty())
+        errorText_ = command_.error;  // no radiograph is taken from a line that cannot be read
+    else if (command_.toothIndex >= 0)
+        ChooseModeFromTooth();
 
     if (errorText_.empty()) {
         CaptureRequest request;

@@ -57,10 +57,11 @@ void RunOutputs::WriteRaw(const std::string& name, const std::int16_t* pixels, i
         Fail(text);
 }
 
-void RunOutputs::WriteImage(const std::int16_t* image, int width, int height)
+void RunOutputs::WriteImage(const std::int16_t* image, int width, int height,
+                            const std::vector<std::string>& calibrationNotes)
 {
     WriteBitmap(image, width, height);
-    if (!settings_.dicomFile.empty()) WriteDicom(image, width, height);
+    if (!settings_.dicomFile.empty()) WriteDicom(image, width, height, calibrationNotes);
 }
 
 void RunOutputs::WriteBitmap(const std::int16_t* image, int width, int height)
@@ -83,15 +84,18 @@ void RunOutputs::WriteBitmap(const std::int16_t* image, int width, int height)
     bitmapWritten_ = true;
 }
 
-void RunOutputs::WriteDicom(const std::int16_t* image, int width, int height)
+void RunOutputs::WriteDicom(const std::int16_t* image, int width, int height,
+                            const std::vector<std::string>& calibrationNotes)
 {
     DicomImageInfo info;
     info.toothIndex = toothIndex_;
     info.pixelSpacing = settings_.dicomPixSpacing;
     info.softwareVersion = softwareVersion_;
     info.simulated = simulated_;
-    if (!IsValidPixelSpacing(info.pixelSpacing))
-        context_.log("WRN: DICOMPixSpacing is not two numbers row\\column; the DICOM image uses " +
+    info.notes = calibrationNotes;
+    if (!settings_.refusedPixSpacing.empty())
+        context_.log("WRN: DICOMPixSpacing \"" + settings_.refusedPixSpacing +
+                     "\" is not two numbers row\\column; the DICOM image and the information file use " +
                      std::string(kDefaultPixelSpacing));
     if (FindToothCode(toothIndex_) == nullptr)
         context_.log("WRN: " + settings_.dicomFile + " names no tooth (no -T): the imaging application adds the anatomy");

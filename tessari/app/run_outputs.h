@@ -27,7 +27,8 @@ public:
                std::string softwareVersion, RunContext context);
 
     void WriteRaw(const std::string& name, const std::int16_t* pixels, int width, int height) override;
-    void WriteImage(const std::int16_t* image, int width, int height) override;
+    void WriteImage(const std::int16_t* image, int width, int height,
+                    const std::vector<std::string>& calibrationNotes) override;
 
     // True once this run wrote "image.bmp".
     bool BitmapWritten() const { return bitmapWritten_; }
@@ -38,7 +39,7 @@ public:
 
 private:
     void WriteBitmap(const std::int16_t* image, int width, int height);
-    void WriteDicom(const std::int16_t* image, int width, int height);
+    void WriteDicom(const std::int16_t* image, int width, int height, const std::vector<std::string>& calibrationNotes);
 
     std::string folder_;
     const CaptureSettings& settings_;

@@ -5,6 +5,7 @@
 #include "capture/capture_stages.h"
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "platform/text.h"
@@ -39,10 +40,32 @@ CaptureStages::~CaptureStages()
     g_current.store(nullptr);
 }
 
+std::string CalibrationNoteOf(const char* reportText)
+{
+    static constexpr struct {
+        const char* report;
+        const char* note;
+    } kNotes[] = {
+        {"WRN: dark.raw does not exist", "not offset-corrected: dark.raw missing"},
+        {"WRN: GainCal calibration omitted", "not gain-corrected: no gain points"},
+        {"WRN: BadPixMap omitted", "no bad-pixel correction: BPM.raw and BPMM.raw missing"},
+    };
+    if (reportText == nullptr) return {};
+    for (const auto& n : kNotes)
+        if (std::strcmp(reportText, n.report) == 0) return n.note;
+    return {};
+}
+
 std::string CaptureStages::ErrorText() const
 {
     std::lock_guard<std::mutex> lock(textMutex_);
     return errorText_;
+}
+
+std::vector<std::string> CaptureStages::CalibrationNotes() const
+{
+    std::lock_guard<std::mutex> lock(textMutex_);
+    return calibrationNotes_;
 }
 
 void CaptureStages::CountError(const char* text)
@@ -103,6 +126,9 @@ int32_t CaptureStages::CalibrationReport(void* record)
     if (job == nullptr || self == nullptr) return 0;
     if (job->kind >= KX_REPORT_ERROR) {
         self->StageFinished(job->callback, kMsgCalibration, job->text);
+    } else if (const std::string note = CalibrationNoteOf(job->text); !note.empty()) {
+        std::lock_guard<std::mutex> lock(self->textMutex_);
+        self->calibrationNotes_.push_back(note);
     } else if (job->code == KX_EVENT_PROGRESS) {
         if (job->progress == 0)
             self->state_.store(static_cast<int>(DisplayState::Optimising));
@@ -211,7 +237,7 @@ void CaptureStages::FinishProcessing()
     processing_ = nullptr;
     if (errors_.load() == 0 && !Cancelled()) {
         if (request_.dumpTemps) outputs_.WriteRaw("$enh", cut_, request_.cutWidth, request_.cutHeight);
-        outputs_.WriteImage(cut_, request_.cutWidth, request_.cutHeight);
+        outputs_.WriteImage(cut_, request_.cutWidth, request_.cutHeight, CalibrationNotes());
     }
     Post(kMsgEnd, 0);
 }

@@ -20,6 +20,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "library/kordex_api.h"
 
@@ -35,6 +36,11 @@ enum CaptureMessage : int {
 // What the banner shows: 0 initialising, 1 waiting for the shot (or the dark
 // frame), 2 capturing, 3 optimising.
 enum class DisplayState : int { Initialising = 0, Waiting = 1, Capturing = 2, Optimising = 3 };
+
+// The note of a calibration report that says a step found nothing to work
+// with ("WRN: dark.raw does not exist" gives "not offset-corrected: dark.raw
+// missing"); empty for every other report.
+std::string CalibrationNoteOf(const char* reportText);
 
 // The processing mode decides the calibration flags: offset, gain and
 // bad-pixel correction (0x80000007), plus the standalone despeckle for the
@@ -61,7 +67,11 @@ public:
     // A raw image under name (placed and suffixed by the output rules).
     virtual void WriteRaw(const std::string& name, const std::int16_t* pixels, int width, int height) = 0;
     // The finished, processed cut image: "image.bmp" and the DICOM image.
-    virtual void WriteImage(const std::int16_t* image, int width, int height) = 0;
+    // calibrationNotes name the calibration steps that found nothing to work
+    // with ("not offset-corrected: dark.raw missing", ...), so an uncorrected
+    // image says so wherever it goes.
+    virtual void WriteImage(const std::int16_t* image, int width, int height,
+                            const std::vector<std::string>& calibrationNotes) = 0;
 };
 
 class CaptureStages {
@@ -97,6 +107,8 @@ public:
     bool Ended() const { return ended_; }
     int ErrorCount() const { return errors_.load(); }
     std::string ErrorText() const;
+    // The notes of the calibration reports of this run (CalibrationNoteOf).
+    std::vector<std::string> CalibrationNotes() const;
 
 private:
     static int32_t AcquisitionReport(void* record);
@@ -132,6 +144,7 @@ private:
     std::atomic<bool> cancelled_{false};
     mutable std::mutex textMutex_;
     std::string errorText_;  // the first error, at most 255 characters
+    std::vector<std::string> calibrationNotes_;
 };
 
 }  // namespace tessari

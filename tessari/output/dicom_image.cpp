@@ -131,9 +131,11 @@ bool WriteDicomImage(const std::string& path, const std::int16_t* image, int wid
     ds.putAndInsertString(DCM_ImageType, "ORIGINAL\\PRIMARY");
     ds.putAndInsertString(DCM_BurnedInAnnotation, "NO");
     ds.putAndInsertString(DCM_LossyImageCompression, "00");
-    if (info.simulated) ds.putAndInsertString(DCM_ImageComments, kSimulatedText);
+    std::string comments = info.simulated ? kSimulatedText : "";
+    for (const std::string& note : info.notes) comments += (comments.empty() ? "" : "; ") + note;
+    if (!comments.empty()) ds.putAndInsertString(DCM_ImageComments, comments.c_str());
     ds.putAndInsertString(DCM_PixelIntensityRelationship, "LIN");
-    ds.putAndInsertSint16(DCM_PixelIntensityRelationshipSign, 1);
+    ds.putAndInsertSint16(DCM_PixelIntensityRelationshipSign, -1);
     ds.putAndInsertString(DCM_RescaleIntercept, "0");
     ds.putAndInsertString(DCM_RescaleSlope, "1");
     ds.putAndInsertString(DCM_RescaleType, "US");

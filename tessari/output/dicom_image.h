@@ -15,11 +15,16 @@
 // which the imaging application adds; laterality is "B". The patient
 // orientation is the conventional labial mounting "L\\F". Every file gets new
 // study, series and instance UIDs. A simulated radiograph says so in Image
-// Comments, the series description and Burned In Annotation stays "NO".
+// Comments, the series description and Burned In Annotation stays "NO"; the
+// Image Comments also name every calibration step that was left out ("not
+// offset-corrected: dark.raw missing"), so an uncorrected image is known as
+// such wherever it goes. Bone is white: higher values mean less X-ray
+// intensity (Pixel Intensity Relationship Sign -1).
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tessari {
 
@@ -31,6 +36,7 @@ struct DicomImageInfo {
     std::string pixelSpacing = kDefaultPixelSpacing;  // "row\column" in mm
     std::string softwareVersion;    // e.g. "Tessari 1.0.0.0"
     bool simulated = false;         // taken from the virtual sensor
+    std::vector<std::string> notes; // calibration steps that were left out
 };
 
 // True when text is two positive decimal numbers separated by "\".

@@ -105,7 +105,12 @@ bool CaptureWindow::event(QEvent* e)
 {
     if (e->type() == kStageEvent) {
         const auto* stage = static_cast<StageEvent*>(e);
-        stages_->Handle(stage->message, stage->param);
+        // While the cancel question is open the run waits: its messages are
+        // kept and handled once the answer is known.
+        if (asking_)
+            held_.emplace_back(stage->message, stage->param);
+        else
+            stages_->Handle(stage->message, stage->param);
         return true;
     }
     if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) {
@@ -184,7 +189,14 @@ void CaptureWindow::mouseDoubleClickEvent(QMouseEvent*)
     question.buttons = platform::BoxButtons::YesNo;
     question.defaultAnswer = platform::BoxAnswer::No;
     question.parent = this;
-    if (platform::ShowMessageBox(question) == platform::BoxAnswer::Yes && !stages_->Cancelled()) reject();
+    asking_ = true;
+    const bool yes = platform::ShowMessageBox(question) == platform::BoxAnswer::Yes;
+    asking_ = false;
+    if (yes && !stages_->Cancelled()) reject();
+    // The run goes on (after No) or ends (after Yes) with what arrived meanwhile.
+    std::vector<std::pair<int, int>> held;
+    held.swap(held_);
+    for (const auto& [message, param] : held) stages_->Handle(message, param);
 }
 
 int RunCaptureWindow(CaptureWindow& window)

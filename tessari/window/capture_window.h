@@ -12,6 +12,8 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "capture/capture_stages.h"
 #include "window/banner_look.h"
@@ -62,6 +64,8 @@ private:
     int highlight_ = 0;
     QPoint dragOffset_;
     bool dragging_ = false;
+    bool asking_ = false;                      // the cancel question is open
+    std::vector<std::pair<int, int>> held_;    // stage messages that came meanwhile
 };
 
 // Runs the modal window; 1 when every stage succeeded, else 2.

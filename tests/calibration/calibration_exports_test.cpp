@@ -394,7 +394,7 @@ TEST_F(CalibrationExportsTest, BadCalibrationFilesEndTheRunWithTheirReports)
     auto reports = Run(0x1);
     EXPECT_TRUE(Has(reports, "OfsCal can't load dark frame"));
     EXPECT_FALSE(Has(reports, "Calibration done"));
-    EXPECT_NE(log_.find("ERR: size of CAL/dark.raw (5 instead 64)"), std::string::npos) << log_;
+    EXPECT_NE(log_.find("ERR: size of " + cal_ + "dark.raw (5 instead 64)"), std::string::npos) << log_;
 
     std::remove((cal_ + "dark.raw").c_str());
     WriteText(cal_ + "A00_04000.raw", std::string(63, '\0'));

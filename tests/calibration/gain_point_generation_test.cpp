@@ -125,15 +125,15 @@ TEST_F(GainPointGenerationTest, TheOldSetGoesOnlyWhenTheNewOneIsInPlace)
         const char* blockedName;  // a directory of this name is in the way
         bool ok;
         std::vector<std::string> after;
-        const char* error;        // part of the error text
+        const char* error;        // the end of the error text
     };
     const std::vector<std::string> oldSet{"A00_01000.raw", "A01_02000.raw", "a00_08000.RAW"};
     const Case cases[] = {
         {"replaced", true, nullptr, true, {"A00_08000.raw", "A01_12000.raw"}, ""},
         {"no readable frame", false, nullptr, false, oldSet, kordex::kNoGainPointText},
-        {"a temporary file can't be written", true, "$A01_12000.raw", false, oldSet, "can't create CAL/$A01_12000.raw"},
+        {"a temporary file can't be written", true, "$A01_12000.raw", false, oldSet, "CAL/$A01_12000.raw"},
         {"a point's name is taken by a directory", true, "A01_12000.raw", false, oldSet,
-         "can't create CAL/A01_12000.raw"},
+         "CAL/A01_12000.raw"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -160,7 +160,7 @@ TEST_F(GainPointGenerationTest, TheOldSetGoesOnlyWhenTheNewOneIsInPlace)
             EXPECT_EQ(ReadFrame("A01_12000.raw"), Flat(12000));
         } else {
             EXPECT_EQ(ReadFrame("A00_01000.raw"), Flat(1)) << "the old points are untouched";
-            EXPECT_NE(LogText().find("ERR: " + std::string(c.error)), std::string::npos) << LogText();
+            EXPECT_NE(LogText().find(std::string(c.error)), std::string::npos) << LogText();
             EXPECT_EQ(LogText().find("Create "), std::string::npos) << "nothing was created: " << LogText();
             for (const kordex::GeneratedPoint& p : result.points) EXPECT_EQ(p.name, "");
         }

@@ -27,7 +27,7 @@ std::tm At(int day, int hour, int minute, int second)
     return t;
 }
 
-TEST(FrameFilesTest, ShortFileIsReportedWithDirectoryFileAndSizes)
+TEST(FrameFilesTest, ShortFileIsReportedWithItsWholePathAndSizes)
 {
     TempDir dir;
     ASSERT_TRUE(platform::MakeDirectory(dir.File("CAL")));
@@ -37,7 +37,7 @@ TEST(FrameFilesTest, ShortFileIsReportedWithDirectoryFileAndSizes)
     std::vector<std::int16_t> buffer(4);
     EXPECT_FALSE(ReadRawFrame(log, dir.File("CAL/dark.raw"), buffer.data(), 8, 8, false));
     log.Close();
-    EXPECT_NE(ReadText(dir.File("Log/f00.log")).find("\nERR: size of CAL/dark.raw (7 instead 8)\n"),
+    EXPECT_NE(ReadText(dir.File("Log/f00.log")).find("\nERR: size of " + dir.File("CAL/dark.raw") + " (7 instead 8)\n"),
               std::string::npos)
         << ReadText(dir.File("Log/f00.log"));
 }

@@ -89,8 +89,8 @@ class RawFileTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir_.Ok()); }
 
-    // "<temporary directory's name>/<name>", as the failure texts show it.
-    std::string Shown(const std::string& name) const { return platform::FileNameOf(dir_.Path()) + "/" + name; }
+    // The whole path, as the failure texts show it.
+    std::string Shown(const std::string& name) const { return dir_.File(name); }
 
     TempDir dir_;
 };
@@ -150,7 +150,7 @@ TEST_F(RawFileTest, FileThatCannotBeCreatedIsReported)
         const char* shown;
         int code;
     } cases[] = {
-        {"no_such_dir/x.raw", "no_such_dir/x.raw", ENOENT},
+        {"no_such_dir/x.raw", "no_such_dir/x.raw", ENOENT},  // the whole path is shown
         {"plain/x.raw", "plain/x.raw", ENOTDIR},
     };
     const std::uint16_t sample = 1;
@@ -158,7 +158,7 @@ TEST_F(RawFileTest, FileThatCannotBeCreatedIsReported)
         SCOPED_TRACE(c.path);
         FileError error;
         EXPECT_FALSE(WriteRawFile(dir_.File(c.path), &sample, 2, &error));
-        EXPECT_EQ(error.text, std::string("can't create ") + c.shown);
+        EXPECT_EQ(error.text, "can't create " + dir_.File(c.shown));
         EXPECT_EQ(error.code, c.code);
     }
 }

@@ -91,6 +91,28 @@ TEST_F(CaptureWindowTest, DoubleClickAsksBeforeCancelling)
     EXPECT_TRUE(window.Stages().Cancelled());
 }
 
+TEST_F(CaptureWindowTest, TheRunWaitsWhileTheQuestionIsOpen)
+{
+    // The question stays open for a while (its own event loop runs); the
+    // run, which needs no shot here, must neither finish behind it nor be
+    // lost: Yes cancels, No lets it end as it would have.
+    for (const auto answer : {platform::BoxAnswer::Yes, platform::BoxAnswer::No}) {
+        SCOPED_TRACE(answer == platform::BoxAnswer::Yes ? "Yes" : "No");
+        g = scripted::Script{};
+        outputs.written.clear();
+        platform::SetMessageBoxHandler([&](const platform::MessageBoxRequest&) {
+            QTest::qWait(300);
+            return answer;
+        });
+        CaptureWindow window(setup);
+        QTimer::singleShot(0, &window, [&] { QTest::mouseDClick(&window, Qt::LeftButton); });
+        const bool yes = answer == platform::BoxAnswer::Yes;
+        EXPECT_EQ(RunCaptureWindow(window), yes ? 2 : 1);
+        EXPECT_EQ(window.Stages().Cancelled(), yes);
+        EXPECT_EQ(outputs.written, yes ? std::vector<std::string>{} : std::vector<std::string>{"image"});
+    }
+}
+
 TEST_F(CaptureWindowTest, LeftButtonDragsTheWindow)
 {
     CaptureWindow window(setup);

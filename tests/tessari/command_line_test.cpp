@@ -19,7 +19,11 @@ TEST(CommandLine, SwitchesAreFoundAnywhereWithoutRegardToCase)
         {"-t 16 -p 2", false, "", 0, 2, 16},
         {"-t16 -p2", false, "", 0, 2, 16},
         {"-D -V250", true, "", 250, 0, -1},
-        {"x-dy -P-1", true, "", 0, -1, -1},
+        {"x-dy -P-1", false, "", 0, -1, -1},  // a switch starts an argument
+        {"-F/data/patient-doe.raw", false, "/data/patient-doe.raw", 0, 0, -1},
+        {"-F/data/scan-t7.raw -P2", false, "/data/scan-t7.raw", 0, 2, -1},
+        {"-p1 -t14 -F/x/-d-v9-p5", false, "/x/-d-v9-p5", 0, 1, 14},
+        {"\t-d", true, "", 0, 0, -1},
         {"-F/tmp/Out/Frame -P3", false, "/tmp/Out/Frame", 0, 3, -1},
         {"-f/data/a.raw", false, "/data/a.raw", 0, 0, -1},
         {"-T0 -P+4", false, "", 0, 4, 0},
@@ -34,6 +38,23 @@ TEST(CommandLine, SwitchesAreFoundAnywhereWithoutRegardToCase)
         EXPECT_EQ(cl.processingMode, c.mode);
         EXPECT_EQ(cl.toothIndex, c.tooth);
     }
+}
+
+TEST(CommandLine, ASwitchWithoutItsValueIsRefused)
+{
+    const struct {
+        const char* line;
+        const char* error;
+    } cases[] = {
+        {"-F", kRawNameMissing},
+        {"-F -T11", kRawNameMissing},
+        {"-T", kToothMissing},
+        {"-Tx -P2", kToothMissing},
+        {"-T -P2", kToothMissing},
+        {"-T 16", ""},  // the number may follow a blank
+        {"-F/x/a -T11", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseCommandLine(c.line).error, c.error) << c.line;
 }
 
 TEST(CommandLine, JoinAndUpperCase)

@@ -60,8 +60,17 @@ TEST_F(DicomImageTest, ValidatesAndReadsBackWithTheSamePixels)
         bool simulated;
         int top;
         const char* laterality;
+        std::vector<std::string> notes;
+        const char* comments;
     };
-    const Case cases[] = {{16, true, 4095, "R"}, {73, false, 20000, "L"}, {-1, true, 4095, "B"}};
+    const Case cases[] = {
+        {16, true, 4095, "R", {}, "SIMULATED: virtual sensor, not a patient image"},
+        {73, false, 20000, "L", {"not offset-corrected: dark.raw missing"}, "not offset-corrected: dark.raw missing"},
+        {-1, true, 4095, "B", {"not gain-corrected: no gain points", "no bad-pixel correction: BPM.raw and BPMM.raw missing"},
+         "SIMULATED: virtual sensor, not a patient image; not gain-corrected: no gain points; no bad-pixel correction: "
+         "BPM.raw and BPMM.raw missing"},
+        {21, false, 4095, "L", {}, ""},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tooth);
         const int width = 68, height = 91;
@@ -70,6 +79,7 @@ TEST_F(DicomImageTest, ValidatesAndReadsBackWithTheSamePixels)
         DicomImageInfo info;
         info.toothIndex = c.tooth;
         info.simulated = c.simulated;
+        info.notes = c.notes;
         info.softwareVersion = "Tessari 1.0.0.0";
         std::string error;
         ASSERT_TRUE(WriteDicomImage(path, image.data(), width, height, info, &error)) << error;
@@ -106,7 +116,10 @@ TEST_F(DicomImageTest, ValidatesAndReadsBackWithTheSamePixels)
         EXPECT_EQ(Element(ds, DCM_PatientName), "");
         EXPECT_EQ(Element(ds, DCM_Manufacturer), "Kordex");
         EXPECT_EQ(Element(ds, DCM_SoftwareVersions), "Tessari 1.0.0.0");
-        EXPECT_EQ(Element(ds, DCM_ImageComments).find("SIMULATED") != std::string::npos, c.simulated);
+        EXPECT_EQ(Element(ds, DCM_ImageComments), c.comments);
+        Sint16 sign = 0;
+        ds.findAndGetSint16(DCM_PixelIntensityRelationshipSign, sign);
+        EXPECT_EQ(sign, -1) << "bone is white: higher values, less X-ray intensity";
         EXPECT_EQ(Element(ds, DCM_SeriesDescription).find("SIMULATED") != std::string::npos, c.simulated);
         Uint16 bitsStored = 0;
         ds.findAndGetUint16(DCM_BitsStored, bitsStored);

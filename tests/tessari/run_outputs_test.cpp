@@ -31,7 +31,7 @@ TEST_F(RunOutputsTest, ConstantImageIsGrey128AndLogsEqualBounds)
     settings.dicomFile = "";
     RunOutputs outputs = Make(settings, dir.Path() + "/");
     const std::vector<std::int16_t> image(688 * 910, 777);
-    outputs.WriteImage(image.data(), 688, 910);
+    outputs.WriteImage(image.data(), 688, 910, {});
     ASSERT_TRUE(outputs.BitmapWritten());
     const std::string bmp = test_support::ReadText(dir.File("image.bmp"));
     ASSERT_EQ(bmp.size(), 1078u + 688u * 910u);
@@ -50,7 +50,7 @@ TEST_F(RunOutputsTest, CropIsLoggedAndRawNamesAreSuffixed)
     const std::vector<std::int16_t> image(688 * 910, 5);
     outputs.WriteRaw("$raw", image.data(), 688, 910);
     EXPECT_EQ(std::filesystem::file_size(dir.File("$raw688x910.raw")), 2u * 688 * 910);
-    outputs.WriteImage(image.data(), 688, 910);
+    outputs.WriteImage(image.data(), 688, 910, {});
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[1], "Crop 688x910 l:8,t:0,r:0,b:0");
     EXPECT_TRUE(std::filesystem::exists(dir.File("image.dcm")));
@@ -64,7 +64,7 @@ TEST_F(RunOutputsTest, AResultFileThatCannotBeWrittenFailsTheRunADiagnosticOneSh
     const std::vector<std::int16_t> image(16, 5);
     outputs.WriteRaw("$enh", image.data(), 4, 4);
     EXPECT_TRUE(outputs.Failure().empty()) << "a DumpTemps file is a diagnostic";
-    outputs.WriteImage(image.data(), 4, 4);
+    outputs.WriteImage(image.data(), 4, 4, {});
     EXPECT_FALSE(outputs.BitmapWritten());
     EXPECT_EQ(boxes, std::vector<std::string>{"can't create " + folder + "$enh4x4.raw"});
     EXPECT_EQ(outputs.Failure(), "can't create " + folder + "image.bmp") << "the first failed result file";

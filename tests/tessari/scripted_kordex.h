@@ -120,7 +120,12 @@ struct Outputs : CaptureOutputs {
     {
         written.push_back(name + " " + std::to_string(w) + "x" + std::to_string(h));
     }
-    void WriteImage(const std::int16_t*, int, int) override { written.push_back("image"); }
+    void WriteImage(const std::int16_t*, int, int, const std::vector<std::string>& calibrationNotes) override
+    {
+        written.push_back("image");
+        notes = calibrationNotes;
+    }
+    std::vector<std::string> notes;
 };
 
 }  // namespace tessari::scripted

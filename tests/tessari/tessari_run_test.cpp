@@ -26,6 +26,7 @@
 #include <map>
 #include <vector>
 
+#include "platform/profile_file.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -78,6 +79,7 @@ QCoreApplication& App()
 struct RunResult {
     int exitCode = -1;
     std::string stdErr;
+    std::string stdOut;
     std::vector<Broadcast> broadcasts;
 };
 
@@ -145,7 +147,8 @@ protected:
         env.insert("HOME", QString::fromStdString(dir_.Path()));
         env.insert("KORDEX_HEADLESS", "1");
         env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("KORDEX_SENSOR_LINK", "virtual");
+        if (virtualByEnvironment_) env.insert("KORDEX_SENSOR_LINK", "virtual");
+        else env.remove("KORDEX_SENSOR_LINK");
         env.insert("KORDEX_TEST_TIME_SCALE", "0.05");
         // Qt and font libraries keep caches to the end of a process.
         env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
@@ -181,6 +184,7 @@ protected:
         RunResult result;
         result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
         result.stdErr = process.readAllStandardError().toStdString();
+        result.stdOut = process.readAllStandardOutput().toStdString();
         for (const Broadcast& b : listener.received)
             if (b.name != broadcastName_ || b.second != -1) result.broadcasts.push_back(b);
         return result;
@@ -222,6 +226,7 @@ protected:
     test_support::TempDir dir_;
     std::string home_;
     std::string okEvent_, errorEvent_, broadcastName_;
+    bool virtualByEnvironment_ = true;
     std::map<std::string, std::map<std::string, std::string>> settings_;
 };
 
@@ -272,6 +277,10 @@ TEST_F(TessariRun, ToothAndEntryChooseTheMode)
     OFString comments;
     file.getDataset()->findAndGetOFString(DCM_ImageComments, comments);
     EXPECT_NE(comments.find("SIMULATED"), OFString_npos);
+    // The calibration set is empty: the image says what it was not corrected for.
+    for (const char* note : {"not offset-corrected: dark.raw missing", "not gain-corrected: no gain points",
+                             "no bad-pixel correction: BPM.raw and BPMM.raw missing"})
+        EXPECT_NE(comments.find(note), OFString_npos) << note << " in " << comments;
     DcmItem* tooth = nullptr;
     ASSERT_TRUE(file.getDataset()->findAndGetSequenceItem(DCM_PrimaryAnatomicStructureSequence, tooth, 0).good());
     OFString code;
@@ -367,6 +376,68 @@ TEST_F(TessariRun, DicomInformationFile)
                              "0028_1051=256", "0002_0013=Halvard.Co.LTD Radiography Imager",
                              "0008_1030=Intra-oral X-Ray Image", "0018_1164=0.02\\0.02", "0020_0013=1"})
         EXPECT_NE(info.find(line), std::string::npos) << line << "\n" << info;
+}
+
+TEST_F(TessariRun, ARefusedPixelSpacingIsRefusedForTheImageAndTheInformationFile)
+{
+    Set("Capture application", "DICOMPixSpacing", "0.02 mm");
+    ExpectSuccess(Run({}));
+    const std::string info = ReadText(home_ + "DG_IF.ini");
+    EXPECT_NE(info.find("0028_0030=0.0333333\\0.0333333"), std::string::npos) << info;
+    EXPECT_NE(info.find("0018_1164=0.0333333\\0.0333333"), std::string::npos) << info;
+    DcmFileFormat file;
+    ASSERT_TRUE(file.loadFile(Output("image.dcm").c_str()).good());
+    OFString spacing;
+    file.getDataset()->findAndGetOFStringArray(DCM_ImagerPixelSpacing, spacing);
+    EXPECT_EQ(spacing, "0.0333333\\0.0333333");
+    EXPECT_NE(Log().find("WRN: DICOMPixSpacing \"0.02 mm\" is not two numbers"), std::string::npos) << Log();
+}
+
+TEST_F(TessariRun, ReadingItsSettingsWritesNoKeyOfTheLibrary)
+{
+    // The sensor link comes from [Settings] (no environment variable): a USB
+    // sensor that is not there, so the run fails; kordex.ini gains nothing
+    // in [Settings].
+    settings_["Settings"].erase("SensorLink");
+    virtualByEnvironment_ = false;
+    ExpectFailure(Run({}));
+    platform::ProfileFile ini(IniPath());
+    ini.SetSection("Settings");
+    ini.ReadString("SensorLink", "");
+    EXPECT_FALSE(ini.Found()) << ReadText(IniPath());
+}
+
+TEST_F(TessariRun, HelpAndVersionAnswerWithoutTheLibrary)
+{
+    for (const char* arg : {"--help", "--version"}) {
+        SCOPED_TRACE(arg);
+        const RunResult run = Run({arg});
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_NE(run.stdOut.find(std::string(arg) == "--help" ? "Usage: tessari" : "tessari 1."), std::string::npos)
+            << run.stdOut;
+        EXPECT_TRUE(run.broadcasts.empty());
+        EXPECT_FALSE(EventSet(okEvent_));
+        EXPECT_FALSE(EventSet(errorEvent_));
+        EXPECT_FALSE(std::filesystem::exists(home_ + "Log/EU00.log")) << "no library, no log";
+    }
+}
+
+TEST_F(TessariRun, ASwitchInsideAFileNameTakesNoRadiograph)
+{
+    // "-d" inside the name is no dark frame: the run waits for the shot
+    // (ShotDelayMs) and writes the raw bright frame.
+    const std::string name = dir_.Path() + "/patient-doe.raw";
+    ExpectSuccess(Run({QString::fromStdString("-F" + name)}));
+    EXPECT_EQ(std::filesystem::file_size(name), 2u * 910 * 688);
+    EXPECT_NE(Log().find("Acqusition flags=1h"), std::string::npos) << Log();
+    // -F without a name and -T without a number are refused.
+    for (const char* line : {"-F", "-T"}) {
+        SCOPED_TRACE(line);
+        const RunResult run = Run({line});
+        ExpectFailure(run);
+        EXPECT_NE(run.stdErr.find("Wrong command line"), std::string::npos) << run.stdErr;
+        EXPECT_EQ(Log().find("Acqusition"), std::string::npos) << "no capture";
+    }
 }
 
 TEST_F(TessariRun, EmptyDicomInfoFileIsNeitherWrittenNorDeleted)

@@ -24,8 +24,12 @@ std::string ExpandHome(std::string_view path);
 std::string DirectoryOf(std::string_view path);
 // The last component of a path.
 std::string FileNameOf(std::string_view path);
-// The last two components "dir/file" (or the whole path when it has fewer).
-std::string LastTwoComponents(std::string_view path);
+
+// The settings file of the module (a library) at modulePath: override when
+// set and not empty; else fileName in the module's directory when it exists
+// (any case); else in the parent directory when it exists there; else the
+// module's directory, where the first write creates it.
+std::string LocateBesideModule(const std::string& modulePath, const std::string& fileName, const char* override);
 
 bool FileExists(const std::string& path);       // a regular file
 bool DirectoryExists(const std::string& path);

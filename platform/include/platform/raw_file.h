@@ -18,7 +18,7 @@
 //   "can't create %s"  (write; errno)       "can't open %s"  (read; errno)
 //   "size of %s (%d instead %d)"  (read; no code)
 //   "IO file %s"  (short read or write; errno, or 0 at end of file)
-// where %s is the last two components of the path (directory and file name).
+// where %s is the whole path as given, so the user finds the file.
 #pragma once
 
 #include <chrono>
