@@ -93,6 +93,14 @@ TEST(MarkerStatistics, ShapesAndPercentiles)
     EXPECT_EQ(MarkerTitle(image, DecodeMarker(1), 4, 4, 10), "Rows's chart ofs=-1 pix");
 }
 
+TEST(MarkerStatistics, HeaderNamesTheRowAndColumnAsTheSurroundTableDoes)
+{
+    // Marker X is the column, Marker Y the row: at X 310, Y 430 the surround
+    // table shows columns 307..313 across the top and rows 425..435 down the side.
+    EXPECT_EQ(MarkerHeader(310, 430), "row:430  col:310");
+    EXPECT_EQ(MarkerHeader(0, 7), "row:7  col:0");
+}
+
 TEST(BmpExport, HeaderPaletteAndRows)
 {
     const ViewerImage image = MakeImage(3, 2, [](int x, int y) { return y == 0 ? x * 2000 : 4095; });
