@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,6 +21,7 @@
 #include "grayscope.h"
 #include "grayscope/bpm/mask_buffer.h"
 #include "grayscope/ui/bpm_editor_window.h"
+#include "grayscope/ui/histogram_area.h"
 #include "grayscope/ui/image_area.h"
 #include "grayscope/ui/library_state.h"
 #include "grayscope/ui/marker_panel.h"
@@ -482,4 +484,36 @@ TEST_F(ViewTest, AFileThatCannotBeOpenedIsReportedOncePerLibrary)
     // The view stays usable.
     view->FileList()->setCurrentRow(0);
     EXPECT_FALSE(view->Image().Empty());
+}
+
+TEST_F(ViewTest, HistogramStatisticsFitTheirRectanglesWithAnyFont)
+{
+    ViewWindow* view = Open(kW, kH, dir_.Path() + "/*.raw");
+    HistogramArea* area = view->Histogram();
+    ASSERT_FALSE(area->StatisticsValues().isEmpty());
+    const QSize shown = area->size();
+    struct Case {
+        const char* family;
+        int pixels;
+        QSize size;
+    };
+    const Case cases[] = {
+        {"Arial", 14, shown},           {"DejaVu Sans", 14, QSize(160, 120)}, {"DejaVu Serif", 40, shown},
+        {"DejaVu Sans Mono", 28, shown}, {"DejaVu Sans", 90, shown},          {"DejaVu Sans", 60, QSize(160, 120)},
+    };
+    for (const Case& c : cases) {
+        QFont font(c.family);
+        font.setPixelSize(c.pixels);
+        area->setFont(font);
+        area->resize(c.size);
+        const StatisticsBlock b = area->Statistics();
+        const QFontMetrics labels(b.labelFont);
+        const QFontMetrics values(b.valueFont);
+        const std::string what = std::string(c.family) + " " + std::to_string(c.pixels);
+        EXPECT_TRUE(b.labels.contains(labels.boundingRect(b.labels, b.flags, area->StatisticsLabels()))) << what;
+        EXPECT_TRUE(b.values.contains(values.boundingRect(b.values, b.flags, area->StatisticsValues()))) << what;
+        EXPECT_FALSE(b.labels.intersects(b.values)) << what;
+        EXPECT_TRUE(QRect(QPoint(0, 0), c.size).contains(b.labels.united(b.values))) << what;
+        EXPECT_TRUE(b.valueFont.bold()) << what;
+    }
 }
