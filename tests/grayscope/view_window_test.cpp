@@ -517,3 +517,57 @@ TEST_F(ViewTest, HistogramStatisticsFitTheirRectanglesWithAnyFont)
         EXPECT_TRUE(b.valueFont.bold()) << what;
     }
 }
+
+// Clicks go through the window system's path (QWindow), where modality applies.
+TEST_F(ViewTest, AModalViewBlocksItsHostButNotTheMaskEditorItOpens)
+{
+    struct Case {
+        const char* what;
+        bool hostIsParent;  // else the view has no parent and the host is the active window
+    };
+    const Case cases[] = {{"parent given", true}, {"no parent", false}};
+    for (const Case& c : cases) {
+        SetBpm(kW, kH);
+        QWidget host;
+        auto* button = new QPushButton("host", &host);
+        button->setGeometry(10, 10, 80, 30);
+        int hostClicks = 0;
+        QObject::connect(button, &QPushButton::clicked, [&] { ++hostClicks; });
+        host.resize(200, 100);
+        host.show();
+        host.activateWindow();
+        Settle();
+        auto clickHost = [&] { QTest::mouseClick(host.windowHandle(), Qt::LeftButton, {}, QPoint(50, 25)); };
+        int filled = -1;
+        QTimer::singleShot(0, [&] {
+            auto* view = qobject_cast<ViewWindow*>(QApplication::activeModalWidget());
+            ASSERT_NE(view, nullptr);
+            clickHost();
+            view->OnTimer();
+            QTest::mouseClick(view->BpmButton(), Qt::LeftButton);
+            BpmEditorWindow* window = Lib().editor->Window();
+            ASSERT_NE(window, nullptr);
+            Settle();
+            window->LineEdit()->setValue(3);
+            window->FromEdit()->setValue(1);
+            window->ToEdit()->setValue(2);
+            window->MarkCombo()->setCurrentIndex(1);
+            QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {},
+                              window->FillButton()->mapTo(window, window->FillButton()->rect().center()));
+            filled = Lib().editor->Mask().CurrentManualCount();
+            view->accept();
+        });
+        ViewDescriptor d{};
+        d.modal = 1;
+        d.width = kW;
+        d.height = kH;
+        std::strncpy(d.mask, (dir_.Path() + "/*.raw").c_str(), sizeof d.mask - 1);
+        d.parent = c.hostIsParent ? &host : nullptr;
+        EXPECT_EQ(GSC_CreateView(&d), 1) << c.what;
+        EXPECT_EQ(filled, 2) << c.what;
+        EXPECT_EQ(hostClicks, 0) << c.what;
+        clickHost();
+        EXPECT_EQ(hostClicks, 1) << c.what;
+        GSC_SetBPM(nullptr);
+    }
+}
