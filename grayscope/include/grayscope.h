@@ -101,7 +101,10 @@ static_assert(offsetof(BpmDescriptor, cutBottom) == 276, "BpmDescriptor layout")
    descriptor). Modeless: returns the view handle (registered in the library's
    registry of at most 128 views; a 129th view works but gets no bad-pixel
    news). Modal: runs the dialog, destroys the view and returns its end code
-   (1 OK, 0 Cancel). */
+   (1 OK, 0 Cancel). A modal view blocks its owner -- the parent window, or
+   without a parent the host's active window at the call -- and that
+   window's ancestors; the bad-pixel mask editor it opens and windows of
+   other hierarchies stay usable. */
 GSC_API intptr_t GSC_CreateView(const ViewDescriptor* descriptor);
 
 /* Runs a modal view with modal = 1 and everything else zero (no parent, the

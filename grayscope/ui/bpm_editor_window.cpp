@@ -79,6 +79,12 @@ void BpmEditor::Detach()
         former->RequestRedraw(true);
 }
 
+void BpmEditor::CloseWindow()
+{
+    Detach();
+    delete window_.data();
+}
+
 void BpmEditor::Reload()
 {
     const BpmDescriptor& bpm = Lib().bpm;

@@ -42,6 +42,10 @@ public:
     // Hides the window and detaches; the former view redraws with its cache rebuilt.
     void Detach();
 
+    // Detaches and destroys the window (which writes the editor's settings);
+    // the next showing makes a new one.
+    void CloseWindow();
+
     // Loads both maps from the descriptor's directory; the view redraws.
     void Reload();
     void Fill();

@@ -2,6 +2,7 @@
 // lets nothing escape across the library boundary.
 #include <QApplication>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstring>
@@ -43,6 +44,15 @@ GSC_API intptr_t GSC_CreateView(const ViewDescriptor* descriptor)
         std::memcpy(&d, descriptor, sizeof d);
     auto* view = new ViewWindow(d, static_cast<QWidget*>(d.parent));
     if (d.modal != 0) {
+        // Modal to its owner only: the parent window, or without one the
+        // host's active window. An application-modal view would also block
+        // the mask editor, which has no owner and is opened from the view.
+        view->setWindowModality(Qt::WindowModal);
+        QWidget* owner = QApplication::activeWindow();
+        if (d.parent == nullptr && owner != nullptr && qobject_cast<BpmEditorWindow*>(owner) == nullptr) {
+            view->winId();
+            view->windowHandle()->setTransientParent(owner->windowHandle());
+        }
         const int code = view->exec();
         delete view;
         return code;

@@ -1,7 +1,11 @@
 #include "grayscope/ui/histogram_area.h"
 
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QSpinBox>
+
+#include <algorithm>
 
 #include "grayscope/ui/view_window.h"
 #include "grayscope/view/histogram_plot.h"
@@ -12,9 +16,68 @@ namespace {
 constexpr int kAxisX = 44;  // the value axis; tick labels left of it
 }
 
+StatisticsBlock LayOutStatistics(const QFont& font, const QSize& area, int left, const QString& labels,
+                                 const QString& values)
+{
+    constexpr int kMargin = 4;
+    StatisticsBlock b;
+    b.flags = Qt::AlignLeft | Qt::AlignTop;
+    const int availableWidth = area.width() - left - 2 * kMargin;
+    const int availableHeight = area.height() - 2 * kMargin;
+    QFont f = font;
+    int pixels = QFontInfo(font).pixelSize();
+    QSize labelSize, valueSize;
+    int gap = 0;
+    // Measure; when the block does not fit, shrink the font in proportion
+    // and measure again (the metrics do not scale exactly with the size).
+    for (;;) {
+        f.setPixelSize(std::max(pixels, kMinStatisticsPixels));
+        QFont bold = f;
+        bold.setBold(true);
+        const QFontMetrics lm(f);
+        const QFontMetrics vm(bold);
+        labelSize = lm.boundingRect(QRect(0, 0, 1 << 16, 1 << 16), b.flags, labels).size();
+        valueSize = vm.boundingRect(QRect(0, 0, 1 << 16, 1 << 16), b.flags, values).size();
+        gap = std::max(lm.horizontalAdvance(QLatin1Char(' ')), 2);
+        b.labelFont = f;
+        b.valueFont = bold;
+        const int w = labelSize.width() + gap + valueSize.width();
+        const int h = std::max(labelSize.height(), valueSize.height());
+        if ((w <= availableWidth && h <= availableHeight) || f.pixelSize() <= kMinStatisticsPixels)
+            break;
+        const double scale = std::min(static_cast<double>(std::max(availableWidth, 1)) / w,
+                                      static_cast<double>(std::max(availableHeight, 1)) / h);
+        pixels = std::min(f.pixelSize() - 1, static_cast<int>(f.pixelSize() * scale));
+    }
+    b.values = QRect(QPoint(area.width() - kMargin - valueSize.width(), kMargin), valueSize);
+    b.labels = QRect(QPoint(b.values.left() - gap - labelSize.width(), kMargin), labelSize);
+    return b;
+}
+
 HistogramArea::HistogramArea(ViewWindow* view, QWidget* parent) : QWidget(parent), view_(view)
 {
     setMinimumSize(160, 120);
+    QFont statistics("Arial");
+    statistics.setPixelSize(14);
+    setFont(statistics);
+}
+
+QString HistogramArea::StatisticsLabels() const
+{
+    return view_->Image().Empty() ? QString() : QStringLiteral("max\nave\nmed\nmin");
+}
+
+QString HistogramArea::StatisticsValues() const
+{
+    const ViewerImage& image = view_->Image();
+    if (image.Empty())
+        return {};
+    return QString::asprintf("%d\n%.1f\n%d\n%d", image.max, static_cast<double>(image.mean), image.median, image.min);
+}
+
+StatisticsBlock HistogramArea::Statistics() const
+{
+    return LayOutStatistics(font(), size(), kAxisX, StatisticsLabels(), StatisticsValues());
 }
 
 void HistogramArea::paintEvent(QPaintEvent*)
@@ -67,18 +130,13 @@ void HistogramArea::paintEvent(QPaintEvent*)
         const int y = bottom - i - 13;
         p.drawLine(kAxisX + 1, y, kAxisX + 1 + len, y);
     }
-    // Statistics in two columns at the right.
-    QFont labelFont("Arial");
-    labelFont.setPixelSize(14);
-    p.setFont(labelFont);
+    // Statistics in two columns at the right, dark red.
+    const StatisticsBlock block = Statistics();
     p.setPen(QColor(190, 0, 0));
-    const QRect labels(width() - 110, 4, 40, 70);
-    p.drawText(labels, Qt::AlignLeft | Qt::AlignTop, "max\nave\nmed\nmin");
-    labelFont.setBold(true);
-    p.setFont(labelFont);
-    p.drawText(QRect(width() - 68, 4, 66, 70), Qt::AlignLeft | Qt::AlignTop,
-               QString::asprintf("%d\n%.1f\n%d\n%d", image.max, static_cast<double>(image.mean), image.median,
-                                 image.min));
+    p.setFont(block.labelFont);
+    p.drawText(block.labels, block.flags, StatisticsLabels());
+    p.setFont(block.valueFont);
+    p.drawText(block.values, block.flags, StatisticsValues());
 }
 
 }  // namespace grayscope

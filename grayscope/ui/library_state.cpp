@@ -38,6 +38,16 @@ public:
     }
 };
 
+// Called from the QApplication's destructor before it takes the windows
+// down: the editor's window is closed while it still can be, so its
+// selection is written to the settings file and the attached view detached.
+void ApplicationEnding()
+{
+    Lib().watchedApplication = nullptr;
+    if (Lib().editor)
+        Lib().editor->CloseWindow();
+}
+
 }  // namespace
 
 LibraryState& Lib()
@@ -64,6 +74,12 @@ void EnsureApplication()
         static char name[] = "grayscope";
         static char* argv[] = {name, nullptr};
         new QApplication(argc, argv);
+    }
+    // The post routines run at the start of ~QApplication, while every
+    // widget still works; registered once per application object.
+    if (Lib().watchedApplication != QCoreApplication::instance()) {
+        Lib().watchedApplication = QCoreApplication::instance();
+        qAddPostRoutine(&ApplicationEnding);
     }
     static QPointer<KeyFilter> filter;
     if (filter.isNull()) {
@@ -134,10 +150,15 @@ void ShutdownLibrary()
 {
     LibraryState& lib = Lib();
     WriteLibraryFlags(lib.settingsPath, lib.flags);
-    // Windows can only be destroyed while the application object exists; at
-    // process exit after the host's QApplication is gone they are left to the
-    // operating system.
-    if (QCoreApplication::instance() != nullptr)
+    // A library unloaded before the application ends takes its routine along.
+    if (QCoreApplication::instance() != nullptr && lib.watchedApplication == QCoreApplication::instance())
+        qRemovePostRoutine(&ApplicationEnding);
+    lib.watchedApplication = nullptr;
+    // Windows can only be destroyed while an application object exists. The
+    // editor's window went with the host's QApplication (ApplicationEnding);
+    // one still there without an application belongs to an application this
+    // library never saw and is left to the operating system.
+    if (QCoreApplication::instance() != nullptr || lib.editor == nullptr || lib.editor->Window() == nullptr)
         lib.editor.reset();
     else
         (void)lib.editor.release();

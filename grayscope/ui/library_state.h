@@ -31,13 +31,17 @@ struct LibraryState {
     std::unique_ptr<BpmEditor> editor;
     bool openErrorShown = false;  // "can't open" is shown once per library lifetime
     bool started = false;
+    // The application whose end closes the editor's window (see EnsureApplication).
+    const void* watchedApplication = nullptr;
 };
 
 // The state, set up on first use (settings path found, flags read).
 LibraryState& Lib();
 
 // Creates a QApplication in the calling thread when the host has none, and
-// installs the key filter and the Qt message boxes.
+// installs the key filter and the Qt message boxes. When that application
+// ends, the editor's window is closed first, so its settings are written
+// even when the library is unloaded only after the application is gone.
 void EnsureApplication();
 
 // Overrides the settings file (tests and the host program); the flags are
@@ -57,7 +61,8 @@ bool MapHasSize(int width, int height);
 // Applies GSC_SetBPM (null clears); the editor is created or destroyed.
 void ApplyBpm(const BpmDescriptor* bpm);
 
-// Library shutdown: the flags are written back, the editor destroyed.
+// Library shutdown: the flags are written back, the editor destroyed (its
+// window, when it still has one, writes the editor's settings).
 void ShutdownLibrary();
 
 // The function-key handling shared by the views' own key filter and

@@ -135,7 +135,7 @@ void MarkerPanel::paintEvent(QPaintEvent* e)
     p.setPen(Qt::black);
     const MarkerStatistics s = ComputeMarkerStatistics(image, shape, x, y, First(), Last());
     const QString title = QString::fromStdString(MarkerTitle(image, shape, x, y, s.count));
-    const QString header = QString::asprintf("row:%d  col:%d", x, y);
+    const QString header = QString::fromStdString(MarkerHeader(x, y));
     const bool oneLine = shape.kind == MarkerKind::Row || shape.kind == MarkerKind::Column || title.isEmpty();
     p.drawText(6, kTextTop + 11, oneLine ? (title.isEmpty() ? header : title + "   " + header) : title);
     if (image.Empty())

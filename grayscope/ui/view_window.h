@@ -86,6 +86,7 @@ public:
     QPushButton* BpmButton() const { return bpmButton_; }
     ImageArea* Area() const { return area_; }
     MarkerPanel* Panel() const { return panel_; }
+    HistogramArea* Histogram() const { return histogram_; }
 
     // Commands of the buttons, menu and keys.
     bool HandleFunctionKey(int key, bool ctrl);

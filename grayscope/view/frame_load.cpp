@@ -64,6 +64,13 @@ LoadResult LoadFrame(const std::string& path, bool autocomplete, int* width, int
         ::close(fd);
         return LoadResult::TooSmall;
     }
+    // A frame is whole 16-bit samples; a stray byte at the end means the file
+    // is not a frame of any size (a truncated copy, another format), so it is
+    // refused before the dimensions are completed.
+    if (bytes % 2 != 0) {
+        ::close(fd);
+        return LoadResult::SizeMismatch;
+    }
     const std::int64_t count = bytes / 2;
     int w = *width;
     int h = *height;

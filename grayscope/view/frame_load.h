@@ -24,12 +24,14 @@ enum class LoadResult {
     Loaded,
     CannotOpen,   // errorCode holds errno
     TooSmall,     // 31 bytes or less
-    SizeMismatch, // the pixel count does not fit the dimensions
+    SizeMismatch, // an odd byte count, or the pixel count does not fit the dimensions
     ReadFailed,   // errorCode holds errno
 };
 
 // Reads path into *image (statistics built). *width and *height are the
 // dimensions to use and receive the completed ones when autocomplete is on.
+// A file with an odd number of bytes is refused (SizeMismatch) before the
+// dimensions are completed, so *width and *height stay as given.
 // On any failure *image is left empty.
 LoadResult LoadFrame(const std::string& path, bool autocomplete, int* width, int* height, ViewerImage* image,
                      int* errorCode);

@@ -207,6 +207,11 @@ std::string MarkerTitle(const ViewerImage& image, const MarkerShape& shape, int 
     }
 }
 
+std::string MarkerHeader(int x, int y)
+{
+    return platform::Format("row:%d  col:%d", y, x);
+}
+
 std::vector<std::string> StatisticsLines(const ViewerImage& image, const MarkerShape& shape,
                                          const MarkerStatistics& s)
 {

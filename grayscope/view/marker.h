@@ -68,6 +68,12 @@ std::vector<int> Profile(const ViewerImage& image, MarkerKind kind, int x, int y
 // pix)", "%dx%d (%d pix)", ...).
 std::string MarkerTitle(const ViewerImage& image, const MarkerShape& shape, int x, int y, int pixelsUsed);
 
+// The panel's position header "row:%d  col:%d" for the marker at column x
+// (Marker X) and row y (Marker Y): the row is y and the column x, as in the
+// surround table, whose column numbers run across the top around x and whose
+// row numbers run down the side around y.
+std::string MarkerHeader(int x, int y);
+
 // The statistics lines ("ave", "dev", "min", "max", "val"), with percentiles
 // for circles and rectangles.
 std::vector<std::string> StatisticsLines(const ViewerImage& image, const MarkerShape& shape,

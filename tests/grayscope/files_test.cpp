@@ -93,6 +93,14 @@ TEST(MarkerStatistics, ShapesAndPercentiles)
     EXPECT_EQ(MarkerTitle(image, DecodeMarker(1), 4, 4, 10), "Rows's chart ofs=-1 pix");
 }
 
+TEST(MarkerStatistics, HeaderNamesTheRowAndColumnAsTheSurroundTableDoes)
+{
+    // Marker X is the column, Marker Y the row: at X 310, Y 430 the surround
+    // table shows columns 307..313 across the top and rows 425..435 down the side.
+    EXPECT_EQ(MarkerHeader(310, 430), "row:430  col:310");
+    EXPECT_EQ(MarkerHeader(0, 7), "row:7  col:0");
+}
+
 TEST(BmpExport, HeaderPaletteAndRows)
 {
     const ViewerImage image = MakeImage(3, 2, [](int x, int y) { return y == 0 ? x * 2000 : 4095; });
@@ -179,6 +187,9 @@ TEST(FrameLoad, SmallFilesAndAutocomplete)
     test_support::WriteText(dir.File("b.raw"), std::string(30, '\0'));
     WriteSamples(dir.File("c.raw"), 1000000);
     WriteSamples(dir.File("d.raw"), 65536);
+    // One byte beyond whole samples: never a frame, whatever the dimensions.
+    test_support::WriteText(dir.File("e.raw"), test_support::ReadText(dir.File("a.raw")) + '\x01');
+    test_support::WriteText(dir.File("f.raw"), test_support::ReadText(dir.File("d.raw")) + '\x01');
     ViewerImage image;
     int err = 0;
     struct Case {
@@ -196,6 +207,10 @@ TEST(FrameLoad, SmallFilesAndAutocomplete)
         {"d.raw", 10, 10, true, LoadResult::Loaded, 256, 256},
         {"c.raw", 1000, 500, false, LoadResult::SizeMismatch, 1000, 500},
         {"d.raw", 10, 10, false, LoadResult::SizeMismatch, 10, 10},
+        {"e.raw", 4, 4, true, LoadResult::SizeMismatch, 4, 4},
+        {"e.raw", 4, 4, false, LoadResult::SizeMismatch, 4, 4},
+        {"f.raw", 256, 256, true, LoadResult::SizeMismatch, 256, 256},
+        {"f.raw", 10, 10, true, LoadResult::SizeMismatch, 10, 10},
         {"missing.raw", 4, 4, true, LoadResult::CannotOpen, 4, 4},
     };
     for (const Case& c : cases) {

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,6 +21,7 @@
 #include "grayscope.h"
 #include "grayscope/bpm/mask_buffer.h"
 #include "grayscope/ui/bpm_editor_window.h"
+#include "grayscope/ui/histogram_area.h"
 #include "grayscope/ui/image_area.h"
 #include "grayscope/ui/library_state.h"
 #include "grayscope/ui/marker_panel.h"
@@ -482,4 +484,90 @@ TEST_F(ViewTest, AFileThatCannotBeOpenedIsReportedOncePerLibrary)
     // The view stays usable.
     view->FileList()->setCurrentRow(0);
     EXPECT_FALSE(view->Image().Empty());
+}
+
+TEST_F(ViewTest, HistogramStatisticsFitTheirRectanglesWithAnyFont)
+{
+    ViewWindow* view = Open(kW, kH, dir_.Path() + "/*.raw");
+    HistogramArea* area = view->Histogram();
+    ASSERT_FALSE(area->StatisticsValues().isEmpty());
+    const QSize shown = area->size();
+    struct Case {
+        const char* family;
+        int pixels;
+        QSize size;
+    };
+    const Case cases[] = {
+        {"Arial", 14, shown},           {"DejaVu Sans", 14, QSize(160, 120)}, {"DejaVu Serif", 40, shown},
+        {"DejaVu Sans Mono", 28, shown}, {"DejaVu Sans", 90, shown},          {"DejaVu Sans", 60, QSize(160, 120)},
+    };
+    for (const Case& c : cases) {
+        QFont font(c.family);
+        font.setPixelSize(c.pixels);
+        area->setFont(font);
+        area->resize(c.size);
+        const StatisticsBlock b = area->Statistics();
+        const QFontMetrics labels(b.labelFont);
+        const QFontMetrics values(b.valueFont);
+        const std::string what = std::string(c.family) + " " + std::to_string(c.pixels);
+        EXPECT_TRUE(b.labels.contains(labels.boundingRect(b.labels, b.flags, area->StatisticsLabels()))) << what;
+        EXPECT_TRUE(b.values.contains(values.boundingRect(b.values, b.flags, area->StatisticsValues()))) << what;
+        EXPECT_FALSE(b.labels.intersects(b.values)) << what;
+        EXPECT_TRUE(QRect(QPoint(0, 0), c.size).contains(b.labels.united(b.values))) << what;
+        EXPECT_TRUE(b.valueFont.bold()) << what;
+    }
+}
+
+// Clicks go through the window system's path (QWindow), where modality applies.
+TEST_F(ViewTest, AModalViewBlocksItsHostButNotTheMaskEditorItOpens)
+{
+    struct Case {
+        const char* what;
+        bool hostIsParent;  // else the view has no parent and the host is the active window
+    };
+    const Case cases[] = {{"parent given", true}, {"no parent", false}};
+    for (const Case& c : cases) {
+        SetBpm(kW, kH);
+        QWidget host;
+        auto* button = new QPushButton("host", &host);
+        button->setGeometry(10, 10, 80, 30);
+        int hostClicks = 0;
+        QObject::connect(button, &QPushButton::clicked, [&] { ++hostClicks; });
+        host.resize(200, 100);
+        host.show();
+        host.activateWindow();
+        Settle();
+        auto clickHost = [&] { QTest::mouseClick(host.windowHandle(), Qt::LeftButton, {}, QPoint(50, 25)); };
+        int filled = -1;
+        QTimer::singleShot(0, [&] {
+            auto* view = qobject_cast<ViewWindow*>(QApplication::activeModalWidget());
+            ASSERT_NE(view, nullptr);
+            clickHost();
+            view->OnTimer();
+            QTest::mouseClick(view->BpmButton(), Qt::LeftButton);
+            BpmEditorWindow* window = Lib().editor->Window();
+            ASSERT_NE(window, nullptr);
+            Settle();
+            window->LineEdit()->setValue(3);
+            window->FromEdit()->setValue(1);
+            window->ToEdit()->setValue(2);
+            window->MarkCombo()->setCurrentIndex(1);
+            QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {},
+                              window->FillButton()->mapTo(window, window->FillButton()->rect().center()));
+            filled = Lib().editor->Mask().CurrentManualCount();
+            view->accept();
+        });
+        ViewDescriptor d{};
+        d.modal = 1;
+        d.width = kW;
+        d.height = kH;
+        std::strncpy(d.mask, (dir_.Path() + "/*.raw").c_str(), sizeof d.mask - 1);
+        d.parent = c.hostIsParent ? &host : nullptr;
+        EXPECT_EQ(GSC_CreateView(&d), 1) << c.what;
+        EXPECT_EQ(filled, 2) << c.what;
+        EXPECT_EQ(hostClicks, 0) << c.what;
+        clickHost();
+        EXPECT_EQ(hostClicks, 1) << c.what;
+        GSC_SetBPM(nullptr);
+    }
 }

@@ -5,71 +5,54 @@
 //                                   and wildcard ("~/Opticor/CAL/*.raw") or a
 //                                   directory (then "*.raw" is used)
 //   grayscope MASK                  that mask with the last used size
+//   --bpm DIR                       the bad-pixel maps of WIDTHxHEIGHT frames
+//                                   in DIR, for the mask editor
+//   --help, --version
 //
-// The program is a plain host of libgrayscope.so: it opens one modal view
-// (GSC_CreateViewDefault without arguments) and exits when it closes. Its
-// settings file is grayscope.ini beside the program.
+// The program is a plain host of libgrayscope.so: it names the maps with
+// GSC_SetBPM, opens one modal view and exits when it closes. The command line
+// is read before any window exists, so --help and --version work without a
+// display. Its settings file is grayscope.ini beside the program.
 #include <QApplication>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
-
-#include <sys/stat.h>
+#include <vector>
 
 #include "grayscope.h"
+#include "tools/grayscope/command_line.h"
 
-namespace {
-
-bool IsDirectory(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-void Usage()
-{
-    std::fprintf(stderr, "usage: grayscope [WIDTHxHEIGHT] [MASK]\n");
-}
-
-}  // namespace
+#ifndef GRAYSCOPE_HOST_VERSION
+#error "GRAYSCOPE_HOST_VERSION (the project version) comes from the build"
+#endif
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    if (argc == 1) {
-        GSC_CreateViewDefault();
+    using namespace grayscope_host;
+    const Parsed parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.ok) {
+        std::fprintf(stderr, "grayscope: %s\n%s\n(grayscope --help lists the options)\n", parsed.error.c_str(),
+                     UsageLine().c_str());
+        return kUsageError;
+    }
+    const Options& options = parsed.options;
+    if (options.action == Action::Help) {
+        std::fputs(HelpText().c_str(), stdout);
         return 0;
     }
-    ViewDescriptor d{};
-    d.modal = 1;
-    int arg = 1;
-    int w = 0;
-    int h = 0;
-    char x = 0;
-    if (std::sscanf(argv[arg], "%d%c%d", &w, &x, &h) == 3 && (x == 'x' || x == 'X')) {
-        if (w < 1 || h < 1) {
-            Usage();
-            return 2;
-        }
-        d.width = w;
-        d.height = h;
-        ++arg;
+    if (options.action == Action::Version) {
+        std::printf("grayscope %s\n", GRAYSCOPE_HOST_VERSION);
+        return 0;
     }
-    if (arg < argc) {
-        std::string mask = argv[arg++];
-        if (IsDirectory(mask))
-            mask += (mask.empty() || mask.back() != '/') ? "/*.raw" : "*.raw";
-        if (mask.size() >= sizeof d.mask) {
-            std::fprintf(stderr, "grayscope: mask longer than %zu characters\n", sizeof d.mask - 1);
-            return 2;
-        }
-        std::memcpy(d.mask, mask.c_str(), mask.size() + 1);
+    // Qt sees only the program name: every argument is ours.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication app(qtArgc, qtArgv);
+    if (!options.bpmDirectory.empty()) {
+        const BpmDescriptor bpm = BpmFor(options);
+        GSC_SetBPM(&bpm);
     }
-    if (arg < argc) {
-        Usage();
-        return 2;
-    }
-    GSC_CreateView(&d);
+    const ViewDescriptor view = ViewFor(options);
+    GSC_CreateView(&view);
     return 0;
 }

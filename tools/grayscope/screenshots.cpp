@@ -6,6 +6,10 @@
 //   grayscope-view.png         histogram and a row profile
 //   grayscope-rectangle.png    a rectangle marker with its statistics
 //   grayscope-mask-editor.png  the bad-pixel mask editor over a frame
+//   grayscope-screenshots --demo <directory>
+// only writes the frames (intraoral_0001.raw, intraoral_0002.raw, 600 x 800)
+// and their maps (CAL/BPM.raw, CAL/BPMM.raw) into the directory, for a run
+// of the grayscope program itself.
 #include <QApplication>
 #include <QComboBox>
 #include <QPainter>
@@ -95,12 +99,38 @@ bool Save(QWidget* w, const std::string& path)
     return ok;
 }
 
+// The two frames and, in dir/CAL, the automatic map (one bad column and a
+// few single pixels) and the manual mask (a row segment).
+void WriteDemo(const std::string& dir)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(dir + "/CAL", ec);
+    const std::vector<std::uint16_t> frame = Phantom();
+    WriteWords(dir + "/intraoral_0001.raw", frame);
+    WriteWords(dir + "/intraoral_0002.raw", frame);
+    std::vector<std::uint16_t> automatic(frame.size(), 0), manual(frame.size(), 0);
+    for (int y = 380; y < 470; ++y)
+        automatic[static_cast<std::size_t>(y) * kW + 301] = 255;
+    for (int k = 0; k < 12; ++k)
+        automatic[static_cast<std::size_t>(400 + 5 * k) * kW + 290 + 2 * k] = 128;
+    for (int x = 280; x < 300; ++x)
+        manual[static_cast<std::size_t>(430) * kW + x] = 256;
+    WriteWords(dir + "/CAL/BPM.raw", automatic);
+    WriteWords(dir + "/CAL/BPMM.raw", manual);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::strcmp(argv[1], "--demo") == 0) {
+        WriteDemo(argv[2]);
+        std::printf("wrote %s\n", argv[2]);
+        return 0;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: grayscope-screenshots <output-directory>\n");
+        std::fprintf(stderr, "usage: grayscope-screenshots <output-directory>\n"
+                             "       grayscope-screenshots --demo <directory>\n");
         return 2;
     }
     QApplication app(argc, argv);
@@ -119,19 +149,7 @@ int main(int argc, char** argv)
         std::ofstream ini(dir + "/grayscope.ini");
         ini << "[GSC_Recent_GrayMap_Settings]\nTHistEn=1\nTHistPixelBlack=5\nTHistPixelWhite=5\nHistScale=300\n";
     }
-    std::vector<std::uint16_t> frame = Phantom();
-    WriteWords(dir + "/intraoral_0001.raw", frame);
-    WriteWords(dir + "/intraoral_0002.raw", Phantom());
-    // Automatic map: one bad column and a few single pixels; manual: a row segment.
-    std::vector<std::uint16_t> automatic(frame.size(), 0), manual(frame.size(), 0);
-    for (int y = 380; y < 470; ++y)
-        automatic[static_cast<std::size_t>(y) * kW + 301] = 255;
-    for (int k = 0; k < 12; ++k)
-        automatic[static_cast<std::size_t>(400 + 5 * k) * kW + 290 + 2 * k] = 128;
-    for (int x = 280; x < 300; ++x)
-        manual[static_cast<std::size_t>(430) * kW + x] = 256;
-    WriteWords(dir + "/CAL/BPM.raw", automatic);
-    WriteWords(dir + "/CAL/BPMM.raw", manual);
+    WriteDemo(dir);
 
     bool ok = true;
     grayscope::ViewWindow* view = OpenView(dir, "R");
