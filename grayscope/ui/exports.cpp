@@ -5,7 +5,10 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <exception>
+#include <memory>
 
 #include "grayscope.h"
 #include "grayscope/ui/bpm_editor_window.h"
@@ -32,102 +35,144 @@ void RepaintMapSizedViews()
             view->RequestRedraw(false);
 }
 
+// No exception leaves an export (memory, or a watcher thread that cannot be
+// started): the failure is named on standard error (the viewer has no log
+// of its own) and the export returns its failure value.
+void ReportFailure(const char* name, const char* what) noexcept
+{
+    std::fprintf(stderr, "Grayscope: %s failed: %s\n", name, what);
+}
+
+template <typename Result, typename Body>
+Result Guarded(const char* name, Result failure, Body&& body) noexcept
+{
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        ReportFailure(name, e.what());
+    } catch (...) {
+        ReportFailure(name, "unknown exception");
+    }
+    return failure;
+}
+
+template <typename Body>
+void GuardedVoid(const char* name, Body&& body) noexcept
+{
+    Guarded(name, 0, [&] {
+        body();
+        return 0;
+    });
+}
+
 }  // namespace
 
 extern "C" {
 
 GSC_API intptr_t GSC_CreateView(const ViewDescriptor* descriptor)
 {
-    EnsureApplication();
-    ViewDescriptor d{};
-    if (descriptor != nullptr)
-        std::memcpy(&d, descriptor, sizeof d);
-    auto* view = new ViewWindow(d, static_cast<QWidget*>(d.parent));
-    if (d.modal != 0) {
-        // Modal to its owner only: the parent window, or without one the
-        // host's active window. An application-modal view would also block
-        // the mask editor, which has no owner and is opened from the view.
-        view->setWindowModality(Qt::WindowModal);
-        QWidget* owner = QApplication::activeWindow();
-        if (d.parent == nullptr && owner != nullptr && qobject_cast<BpmEditorWindow*>(owner) == nullptr) {
-            view->winId();
-            view->windowHandle()->setTransientParent(owner->windowHandle());
+    return Guarded(__func__, static_cast<intptr_t>(0), [&]() -> intptr_t {
+        EnsureApplication();
+        ViewDescriptor d{};
+        if (descriptor != nullptr)
+            std::memcpy(&d, descriptor, sizeof d);
+        auto view = std::make_unique<ViewWindow>(d, static_cast<QWidget*>(d.parent));
+        if (d.modal != 0) {
+            // Modal to its owner only: the parent window, or without one the
+            // host's active window. An application-modal view would also block
+            // the mask editor, which has no owner and is opened from the view.
+            view->setWindowModality(Qt::WindowModal);
+            QWidget* owner = QApplication::activeWindow();
+            if (d.parent == nullptr && owner != nullptr && qobject_cast<BpmEditorWindow*>(owner) == nullptr) {
+                view->winId();
+                view->windowHandle()->setTransientParent(owner->windowHandle());
+            }
+            return view->exec();
         }
-        const int code = view->exec();
-        delete view;
-        return code;
-    }
-    RegisterView(view);
-    view->show();
-    return reinterpret_cast<intptr_t>(view);
+        RegisterView(view.get());
+        view->show();
+        return reinterpret_cast<intptr_t>(view.release());
+    });
 }
 
 GSC_API intptr_t GSC_CreateViewDefault(void)
 {
-    ViewDescriptor d{};
-    d.modal = 1;
-    return GSC_CreateView(&d);
+    return Guarded(__func__, static_cast<intptr_t>(0), [&]() -> intptr_t {
+        ViewDescriptor d{};
+        d.modal = 1;
+        return GSC_CreateView(&d);
+    });
 }
 
 GSC_API void GSC_DestroyView(void* view)
 {
-    if (view == nullptr || !IsLiveView(view))
-        return;
-    delete static_cast<ViewWindow*>(view);
-    PruneRegistry();
+    GuardedVoid(__func__, [&] {
+        if (view == nullptr || !IsLiveView(view))
+            return;
+        delete static_cast<ViewWindow*>(view);
+        PruneRegistry();
+    });
 }
 
 GSC_API int32_t GSC_PreTranslateMessage(void* event)
 {
-    if (RegisteredViewCount() == 0)
-        return 0;
-    return HandleViewerKey(event) ? 1 : 0;
+    return Guarded(__func__, static_cast<int32_t>(0), [&]() -> int32_t {
+        if (RegisteredViewCount() == 0)
+            return 0;
+        return HandleViewerKey(event) ? 1 : 0;
+    });
 }
 
 GSC_API int32_t GSC_SetBPM(const BpmDescriptor* bpm)
 {
-    ApplyBpm(bpm);
-    return Lib().editor ? 1 : 0;
+    return Guarded(__func__, static_cast<int32_t>(0), [&]() -> int32_t {
+        ApplyBpm(bpm);
+        return Lib().editor ? 1 : 0;
+    });
 }
 
 GSC_API int32_t GSC_ChangeBPMFrame(const char* directory, int32_t width, int32_t height)
 {
-    LibraryState& lib = Lib();
-    if (directory != nullptr)
-        platform::CopyTruncated(lib.bpm.directory, sizeof lib.bpm.directory, directory);
-    if (width >= 0)
-        lib.bpm.width = width;
-    if (height >= 0)
-        lib.bpm.height = height;
-    PruneRegistry();
-    if (BpmEditor* editor = lib.editor.get()) {
-        for (auto& view : lib.registry)
-            view->UpdateBpmButton();
-        editor->Reload();
-        for (auto& view : lib.registry)
-            view->RequestRedraw(true);
-        // The editor closes through a posted cancel, as its own Cancel would.
-        if (BpmEditorWindow* window = editor->Window())
-            QTimer::singleShot(0, window, [window] { window->reject(); });
-    } else if (lib.bpm.cutLeft != 0 || lib.bpm.cutTop != 0 || lib.bpm.cutRight != 0 || lib.bpm.cutBottom != 0) {
-        RepaintMapSizedViews();
-    }
-    return static_cast<int32_t>(lib.registry.size());
+    return Guarded(__func__, static_cast<int32_t>(0), [&]() -> int32_t {
+        LibraryState& lib = Lib();
+        if (directory != nullptr)
+            platform::CopyTruncated(lib.bpm.directory, sizeof lib.bpm.directory, directory);
+        if (width >= 0)
+            lib.bpm.width = width;
+        if (height >= 0)
+            lib.bpm.height = height;
+        PruneRegistry();
+        if (BpmEditor* editor = lib.editor.get()) {
+            for (auto& view : lib.registry)
+                view->UpdateBpmButton();
+            editor->Reload();
+            for (auto& view : lib.registry)
+                view->RequestRedraw(true);
+            // The editor closes through a posted cancel, as its own Cancel would.
+            if (BpmEditorWindow* window = editor->Window())
+                QTimer::singleShot(0, window, [window] { window->reject(); });
+        } else if (lib.bpm.cutLeft != 0 || lib.bpm.cutTop != 0 || lib.bpm.cutRight != 0 || lib.bpm.cutBottom != 0) {
+            RepaintMapSizedViews();
+        }
+        return static_cast<int32_t>(lib.registry.size());
+    });
 }
 
 GSC_API int32_t GSC_ChangeBPMCut(int32_t left, int32_t top, int32_t right, int32_t bottom)
 {
-    BpmDescriptor& bpm = Lib().bpm;
-    if (left >= 0)
-        bpm.cutLeft = left;
-    if (top >= 0)
-        bpm.cutTop = top;
-    if (right >= 0)
-        bpm.cutRight = right;
-    if (bottom >= 0)
-        bpm.cutBottom = bottom;
-    RepaintMapSizedViews();
-    return static_cast<int32_t>(Lib().registry.size());
+    return Guarded(__func__, static_cast<int32_t>(0), [&]() -> int32_t {
+        BpmDescriptor& bpm = Lib().bpm;
+        if (left >= 0)
+            bpm.cutLeft = left;
+        if (top >= 0)
+            bpm.cutTop = top;
+        if (right >= 0)
+            bpm.cutRight = right;
+        if (bottom >= 0)
+            bpm.cutBottom = bottom;
+        RepaintMapSizedViews();
+        return static_cast<int32_t>(Lib().registry.size());
+    });
 }
 
 GSC_API int32_t GSC_IsUnicode(void)

@@ -93,6 +93,19 @@ ViewWindow::ViewWindow(const ViewDescriptor& descriptor, QWidget* parent) : QDia
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     setSizeGripEnabled(true);
     Lib().liveViews.push_back(this);
+    try {
+        Construct();
+    } catch (...) {
+        // Half made (no memory, no watcher thread): no longer a live view;
+        // its child widgets go with the dialog.
+        auto& live = Lib().liveViews;
+        live.erase(std::remove(live.begin(), live.end(), this), live.end());
+        throw;
+    }
+}
+
+void ViewWindow::Construct()
+{
     settings_ = ReadViewSettings(Lib().settingsPath);
     BuildControls();
     setMinimumSize(kMinTrackSize, kMinTrackSize);

@@ -131,6 +131,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
+    void Construct();  // the constructor's work after the view is known as live
     void BuildControls();
     void ApplySettings();
     void StoreSettings();

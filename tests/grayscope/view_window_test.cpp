@@ -4,6 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+
+#include <dlfcn.h>
+#include <pthread.h>
+
+#include <atomic>
+#include <cerrno>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -34,6 +40,22 @@
 
 using namespace grayscope;
 using test_support::TempDir;
+
+namespace {
+
+// While set, this program's pthread_create (which the viewer reaches
+// through the process's symbol lookup) fails: no thread can be had.
+std::atomic<bool> g_failThreads{false};
+
+}  // namespace
+
+extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*start)(void*), void* arg)
+{
+    using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+    static const Create real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
+    if (g_failThreads.load()) return EAGAIN;
+    return real(thread, attributes, start, arg);
+}
 
 namespace {
 
@@ -150,6 +172,26 @@ protected:
     std::vector<std::string> boxes_;
     platform::BoxAnswer answer_ = platform::BoxAnswer::Ok;
 };
+
+TEST_F(ViewTest, AViewWhoseWatcherCannotStartIsRefusedWithoutAnException)
+{
+    ViewDescriptor d{};
+    d.width = kW;
+    d.height = kH;
+    std::strncpy(d.mask, (dir_.Path() + "/*.raw").c_str(), sizeof d.mask - 1);
+    testing::internal::CaptureStderr();
+    g_failThreads = true;
+    const intptr_t view = GSC_CreateView(&d);
+    g_failThreads = false;
+    const std::string said = testing::internal::GetCapturedStderr();
+    if (view != 0) {
+        // A view that works without its watcher is as good an answer.
+        GSC_DestroyView(reinterpret_cast<void*>(view));
+        GTEST_SKIP() << "the view does without its directory watcher";
+    }
+    EXPECT_NE(said.find("Grayscope: GSC_CreateView failed: "), std::string::npos) << said;
+    EXPECT_TRUE(Lib().liveViews.empty());
+}
 
 }  // namespace
 
