@@ -4,8 +4,8 @@
 // std::malloc (so CalpostFree, or free(), releases it) and runs the
 // computation, which trusts its inputs from then on. Work arrays are
 // std::vectors; running out of memory for them surfaces as std::bad_alloc,
-// which is caught here and turned into the export's failure result, so
-// nothing throws across the library boundary.
+// which -- like any exception -- is caught here and turned into the export's
+// failure result, so nothing throws across the library boundary.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -61,7 +61,7 @@ uint16_t* Calibration(const double* dark, const double* bright, const double* ra
     if (!out) return nullptr;
     try {
         calpost::CalibrateFrame(dark, bright, raw, count, out);
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         std::free(out);
         return nullptr;
     }
@@ -88,7 +88,7 @@ uint8_t* GenerateBPMAP_2(const double* dark, const double* bright, int32_t width
     if (!map) return nullptr;
     try {
         calpost::DifferenceBadPixelMap(dark, bright, count, lowLevel, highLevel, map);
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         std::free(map);
         return nullptr;
     }
@@ -105,7 +105,7 @@ int32_t GenerateBPMAP(const uint16_t* image, int32_t width, int32_t height, uint
         for (std::size_t i = 0; i < frame.Count(); ++i) frame.values[i] = image[i];
         const int n = calpost::TruncateToInt(window, 0, kMaxSide);
         calpost::NoiseBadPixelMap(frame, n, percentage, sigma, map);
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         return 0;
     }
     return 1;
@@ -150,7 +150,7 @@ uint16_t* PostPrc(const uint16_t* image, int32_t width, int32_t height, int32_t 
     if (!out) return nullptr;
     try {
         calpost::RunPostPrc(image, width, height, p, out);
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         std::free(out);
         return nullptr;
     }

@@ -30,6 +30,7 @@
 
 #include "calpost.h"
 #include "calpost/post_prc_params.h"
+#include "platform/program_arguments.h"
 #include "platform/raw_file.h"
 #include "platform/text.h"
 
@@ -275,19 +276,14 @@ int RunPostPrc(const Frame& f, const std::vector<std::string>& a)
     return WriteFrame(a[1], result);
 }
 
-// --help and --version anywhere win over everything else. Returns the exit
-// status, or -1 when neither is given.
+// --help and --version before a "--" win over everything else. Returns the
+// exit status, or -1 when neither is given.
 int Informational(int argc, char** argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::printf("%s%s", kUsage, kHelp);
-            return kExitDone;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("%s %s\n", kProgram, KORDEX_TOOLS_VERSION);
-            return kExitDone;
-        }
+    switch (platform::FindInfoRequest(argc, argv)) {
+    case platform::InfoRequest::Help: std::printf("%s%s", kUsage, kHelp); return kExitDone;
+    case platform::InfoRequest::Version: std::printf("%s %s\n", kProgram, KORDEX_TOOLS_VERSION); return kExitDone;
+    case platform::InfoRequest::None: break;
     }
     return -1;
 }

@@ -43,6 +43,7 @@
 #include "frame/library.h"
 #include "kordex.h"
 #include "platform/paths.h"
+#include "platform/program_arguments.h"
 #include "platform/raw_file.h"
 #include "platform/text.h"
 
@@ -353,19 +354,14 @@ int Check(const std::string& command, const Words& words)
     return kExitDone;
 }
 
-// --help and --version anywhere before a "--" win over everything else.
+// --help and --version before a "--" win over everything else. Returns the
+// exit status, or -1 when neither is given.
 int Informational(int argc, char** argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--") == 0) break;
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::printf("%s%s", kSynopsis, kHelp);
-            return kExitDone;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("%s %s\n", kProgram, KORDEX_TOOLS_VERSION);
-            return kExitDone;
-        }
+    switch (platform::FindInfoRequest(argc, argv)) {
+    case platform::InfoRequest::Help: std::printf("%s%s", kSynopsis, kHelp); return kExitDone;
+    case platform::InfoRequest::Version: std::printf("%s %s\n", kProgram, KORDEX_TOOLS_VERSION); return kExitDone;
+    case platform::InfoRequest::None: break;
     }
     return -1;
 }

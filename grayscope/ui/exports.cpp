@@ -7,13 +7,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <exception>
 #include <memory>
 
 #include "grayscope.h"
 #include "grayscope/ui/bpm_editor_window.h"
 #include "grayscope/ui/library_state.h"
 #include "grayscope/ui/view_window.h"
+#include "platform/guarded.h"
 #include "platform/text.h"
 
 using namespace grayscope;
@@ -46,23 +46,13 @@ void ReportFailure(const char* name, const char* what) noexcept
 template <typename Result, typename Body>
 Result Guarded(const char* name, Result failure, Body&& body) noexcept
 {
-    try {
-        return body();
-    } catch (const std::exception& e) {
-        ReportFailure(name, e.what());
-    } catch (...) {
-        ReportFailure(name, "unknown exception");
-    }
-    return failure;
+    return platform::Guarded(name, failure, body, ReportFailure);
 }
 
 template <typename Body>
 void GuardedVoid(const char* name, Body&& body) noexcept
 {
-    Guarded(name, 0, [&] {
-        body();
-        return 0;
-    });
+    platform::GuardedVoid(name, body, ReportFailure);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 // its failure value.
 #pragma once
 
-#include <exception>
+#include "platform/guarded.h"
 
 namespace kordex {
 
@@ -15,26 +15,13 @@ void ReportExportFailure(const char* name, const char* what) noexcept;
 template <typename Result, typename Body>
 Result Guarded(const char* name, Result failure, Body&& body) noexcept
 {
-    try {
-        return body();
-    } catch (const std::exception& e) {
-        ReportExportFailure(name, e.what());
-    } catch (...) {
-        ReportExportFailure(name, "unknown exception");
-    }
-    return failure;
+    return platform::Guarded(name, failure, body, ReportExportFailure);
 }
 
 template <typename Body>
 void GuardedVoid(const char* name, Body&& body) noexcept
 {
-    try {
-        body();
-    } catch (const std::exception& e) {
-        ReportExportFailure(name, e.what());
-    } catch (...) {
-        ReportExportFailure(name, "unknown exception");
-    }
+    platform::GuardedVoid(name, body, ReportExportFailure);
 }
 
 }  // namespace kordex

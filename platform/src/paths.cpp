@@ -128,6 +128,20 @@ std::string FileNameOf(std::string_view path)
     return std::string(path.substr(slash + 1));
 }
 
+std::string WriteTargetOf(const std::string& path)
+{
+    const std::string expanded = ExpandHome(path);
+    struct stat info {};
+    if (lstat(expanded.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        if (char* resolved = realpath(expanded.c_str(), nullptr)) {
+            std::string target = resolved;
+            std::free(resolved);
+            return target;
+        }
+    }
+    return expanded;
+}
+
 bool FileExists(const std::string& path)
 {
     struct stat info {};

@@ -15,6 +15,7 @@
 #include "platform/profile_file.h"
 
 #include "platform/paths.h"
+#include "platform/raw_file.h"
 #include "platform/text.h"
 
 #include <cerrno>
@@ -248,95 +249,13 @@ Lines ReadLines(const std::string& path)
     return SplitLines(content);
 }
 
-bool WriteAll(int fd, const std::string& content)
-{
-    const char* next = content.data();
-    std::size_t left = content.size();
-    while (left > 0) {
-        const ssize_t written = write(fd, next, left);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        next += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-// The process's file-creation mask, read without changing it (umask() can
-// only be read by setting it, which races with other threads).
-mode_t CurrentUmask()
-{
-    mode_t mask = 022;
-    if (FILE* status = std::fopen("/proc/self/status", "re")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, status) != nullptr) {
-            unsigned value = 0;
-            if (std::sscanf(line, "Umask: %o", &value) == 1) {
-                mask = static_cast<mode_t>(value);
-                break;
-            }
-        }
-        std::fclose(status);
-    }
-    return mask;
-}
-
-bool WriteInPlace(const std::string& path, const std::string& content)
-{
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    const bool written = WriteAll(fd, content);
-    return close(fd) == 0 && written;
-}
-
-// The file a write goes to: the target of a link, else the path itself.
-std::string WriteTarget(const std::string& path)
-{
-    struct stat info {};
-    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        if (char* resolved = realpath(path.c_str(), nullptr)) {
-            std::string target = resolved;
-            std::free(resolved);
-            return target;
-        }
-    }
-    return path;
-}
-
-// Replaces the file at path with content through a temporary file beside it.
+// Replaces the file at path with content: written whole under a temporary
+// name beside it and renamed over it (see raw_file.h), or in place when the
+// folder takes no new file.
 bool ReplaceFile(const std::string& path, const std::string& content)
 {
-    // A link keeps pointing at the settings file: replace its target.
-    const std::string target = WriteTarget(path);
-    struct stat info {};
-    const bool exists = stat(target.c_str(), &info) == 0;
-
-    std::string temporary = target + ".XXXXXX";
-    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
-        return WriteInPlace(target, content);  // no room for a second file in that directory
-
-    const mode_t mode = exists ? (info.st_mode & 07777) : (0666 & ~CurrentUmask());
-    fchmod(fd, mode);
-    if (exists && (info.st_uid != geteuid() || info.st_gid != getegid())) {
-        const int ignored = fchown(fd, info.st_uid, info.st_gid);  // allowed for root only
-        (void)ignored;
-    }
-    const bool written = WriteAll(fd, content) && fsync(fd) == 0;
-    const bool closed = close(fd) == 0;
-    if (!written || !closed) {
-        unlink(temporary.c_str());
-        return false;
-    }
-    if (std::rename(temporary.c_str(), target.c_str()) == 0)
-        return true;
-    // The file cannot be replaced (a file mounted on its own, for example):
-    // the content is known to fit, so write it over the original.
-    unlink(temporary.c_str());
-    return WriteInPlace(target, content);
+    ReplacementFile file(path);
+    return file.Ok() && file.Write(content.data(), content.size()) && file.Commit();
 }
 
 // An exclusive advisory flock on the settings file for one read-modify-write
@@ -397,7 +316,7 @@ bool ModifyFile(const std::string& path, Change change)
     if (path.empty())
         return false;
     std::lock_guard<std::mutex> lock(WriteMutex());
-    const std::string target = WriteTarget(path);
+    const std::string target = WriteTargetOf(path);
     FileLock fileLock(target);
     std::string content;
     if (ReadWholeFile(target, &content) == ReadStatus::Failed)

@@ -70,21 +70,6 @@ int OpenLocked(const std::string& path, int flags, int lockMode, int* code)
 
 namespace {
 
-// The file a write goes to: a link's target, else the path itself.
-std::string WriteTargetOf(const std::string& path)
-{
-    const std::string expanded = ExpandHome(path);
-    struct stat info {};
-    if (lstat(expanded.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        if (char* resolved = realpath(expanded.c_str(), nullptr)) {
-            std::string target = resolved;
-            std::free(resolved);
-            return target;
-        }
-    }
-    return expanded;
-}
-
 // The process's file-creation mask, read without changing it.
 mode_t CreationMask()
 {
@@ -150,6 +135,10 @@ ReplacementFile::ReplacementFile(const std::string& path) : final_(WriteTargetOf
         return;
     }
     fchmod(fd_, exists ? (info.st_mode & 07777) : (0666 & ~CreationMask()));
+    if (exists && (info.st_uid != geteuid() || info.st_gid != getegid())) {
+        const int ignored = fchown(fd_, info.st_uid, info.st_gid);  // keeps the owner where allowed (root)
+        (void)ignored;
+    }
 }
 
 ReplacementFile::~ReplacementFile()

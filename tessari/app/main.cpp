@@ -11,6 +11,7 @@
 #include "app/program.h"
 #include "command/command_line.h"
 #include "platform/message_box.h"
+#include "platform/program_arguments.h"
 #include "signals/broadcast.h"
 #include "window/capture_window.h"
 
@@ -55,10 +56,10 @@ std::string ProgramDirectory(const char* argv0)
 int main(int argc, char** argv)
 {
     // Answered before anything else: no library, no sensor, no window.
-    switch (tessari::FindInfoRequest(argc, argv)) {
-    case tessari::InfoRequest::Help: std::fputs(tessari::UsageText().c_str(), stdout); return 0;
-    case tessari::InfoRequest::Version: std::fputs(tessari::VersionText().c_str(), stdout); return 0;
-    case tessari::InfoRequest::None: break;
+    switch (platform::FindInfoRequest(argc, argv)) {
+    case platform::InfoRequest::Help: std::fputs(tessari::UsageText().c_str(), stdout); return 0;
+    case platform::InfoRequest::Version: std::fputs(tessari::VersionText().c_str(), stdout); return 0;
+    case platform::InfoRequest::None: break;
     }
     // Without a display the program still runs (and its boxes answer
     // themselves): the offscreen platform stands in for the screen.

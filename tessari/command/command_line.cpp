@@ -51,16 +51,6 @@ int ParseNumber(std::string_view text)
 
 }  // namespace
 
-InfoRequest FindInfoRequest(int argc, char** argv)
-{
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "--help" || arg == "-h") return InfoRequest::Help;
-        if (arg == "--version") return InfoRequest::Version;
-    }
-    return InfoRequest::None;
-}
-
 std::string UsageText()
 {
     return "Usage: tessari [-D] [-F<file>] [-V<n>] [-P<n>] [-T<nn>]\n"

@@ -32,13 +32,9 @@ struct CommandLine {
 inline constexpr const char* kRawNameMissing = "Wrong command line: -F needs a file name (-F<name>)";
 inline constexpr const char* kToothMissing = "Wrong command line: -T needs a tooth number (-T<nn>)";
 
-// What an argument asks before anything else is done: "--help" or
-// "--version" anywhere among the arguments (the imaging application's
-// switches never take these forms).
-enum class InfoRequest { None, Help, Version };
-InfoRequest FindInfoRequest(int argc, char** argv);
-
-// The texts answering them, printed on standard output.
+// The texts answering "--help" and "--version" (platform::FindInfoRequest;
+// the imaging application's switches never take these forms), printed on
+// standard output.
 std::string UsageText();
 std::string VersionText();
 

@@ -6,10 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
-#include <pthread.h>
 
-#include <atomic>
-#include <cerrno>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -17,21 +14,8 @@
 #include "kordex.h"
 #include "platform/text.h"
 #include "support/bind_symbol.h"
+#include "support/failing_threads.h"
 #include "support/temp_dir.h"
-
-namespace {
-
-std::atomic<bool> g_failThreads{false};
-
-}  // namespace
-
-extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*start)(void*), void* arg)
-{
-    using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
-    static const Create real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
-    if (g_failThreads.load()) return EAGAIN;
-    return real(thread, attributes, start, arg);
-}
 
 namespace {
 
@@ -66,7 +50,7 @@ protected:
     }
     void TearDown() override
     {
-        g_failThreads = false;
+        test_support::g_failThreads = false;
         if (handle_) dlclose(handle_);
         unsetenv("KORDEX_SENSOR_LINK");
         unsetenv("KORDEX_TEST_TIME_SCALE");
@@ -94,9 +78,9 @@ TEST_F(ThreadFailureTest, AReadOutThatCannotStartIsAFailedStart)
     std::vector<std::int16_t> frame(40 * 30);
     AcqStatus* acq = connect(1, &Record, nullptr, frame.data(), 0);
     ASSERT_NE(acq, nullptr);
-    g_failThreads = true;
+    test_support::g_failThreads = true;
     EXPECT_EQ(start(acq), 0);
-    g_failThreads = false;
+    test_support::g_failThreads = false;
     EXPECT_EQ(acq->kind, KX_REPORT_ERROR);
     EXPECT_EQ(std::string(acq->text).rfind("ERR: Can't start the read-out: ", 0), 0u) << acq->text;
     close(acq);
@@ -110,10 +94,10 @@ TEST_F(ThreadFailureTest, JobsThatCannotStartAreRefusedAndTheNextOneRuns)
     auto process = Bind<ProcessingJob* (*)(int32_t, KX_Callback, void*, int16_t*, int32_t)>("KXIP_Process");
     auto closeProcessing = Bind<void (*)(ProcessingJob*)>("KXIP_Close");
     std::vector<std::int16_t> frame(40 * 30, 1000);
-    g_failThreads = true;
+    test_support::g_failThreads = true;
     EXPECT_EQ(calibrate(0, nullptr, nullptr, frame.data()), nullptr);
     EXPECT_EQ(process(0, nullptr, nullptr, frame.data(), 1), nullptr);
-    g_failThreads = false;
+    test_support::g_failThreads = false;
     const std::string log = Log();
     EXPECT_NE(log.find("ERR: Can't start calibration: "), std::string::npos) << log;
     EXPECT_NE(log.find("ERR: Can't start image processing: "), std::string::npos) << log;

@@ -4,12 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-
-#include <dlfcn.h>
-#include <pthread.h>
-
-#include <atomic>
-#include <cerrno>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -36,26 +30,11 @@
 #include "grayscope_event.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
+#include "tests/support/failing_threads.h"
 #include "tests/support/temp_dir.h"
 
 using namespace grayscope;
 using test_support::TempDir;
-
-namespace {
-
-// While set, this program's pthread_create (which the viewer reaches
-// through the process's symbol lookup) fails: no thread can be had.
-std::atomic<bool> g_failThreads{false};
-
-}  // namespace
-
-extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*start)(void*), void* arg)
-{
-    using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
-    static const Create real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
-    if (g_failThreads.load()) return EAGAIN;
-    return real(thread, attributes, start, arg);
-}
 
 namespace {
 
@@ -180,9 +159,9 @@ TEST_F(ViewTest, AViewWhoseWatcherCannotStartIsRefusedWithoutAnException)
     d.height = kH;
     std::strncpy(d.mask, (dir_.Path() + "/*.raw").c_str(), sizeof d.mask - 1);
     testing::internal::CaptureStderr();
-    g_failThreads = true;
+    test_support::g_failThreads = true;
     const intptr_t view = GSC_CreateView(&d);
-    g_failThreads = false;
+    test_support::g_failThreads = false;
     const std::string said = testing::internal::GetCapturedStderr();
     if (view != 0) {
         // A view that works without its watcher is as good an answer.

@@ -31,6 +31,10 @@ std::string FileNameOf(std::string_view path);
 // module's directory, where the first write creates it.
 std::string LocateBesideModule(const std::string& modulePath, const std::string& fileName, const char* override);
 
+// The file a write to path goes to: a link's target (resolved, "~"
+// expanded), else the path itself with "~" expanded.
+std::string WriteTargetOf(const std::string& path);
+
 bool FileExists(const std::string& path);       // a regular file
 bool DirectoryExists(const std::string& path);
 // Creates one directory level. True when it exists afterwards; *errorCode
