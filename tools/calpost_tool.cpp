@@ -276,18 +276,6 @@ int RunPostPrc(const Frame& f, const std::vector<std::string>& a)
     return WriteFrame(a[1], result);
 }
 
-// --help and --version before a "--" win over everything else. Returns the
-// exit status, or -1 when neither is given.
-int Informational(int argc, char** argv)
-{
-    switch (platform::FindInfoRequest(argc, argv)) {
-    case platform::InfoRequest::Help: std::printf("%s%s", kUsage, kHelp); return kExitDone;
-    case platform::InfoRequest::Version: std::printf("%s %s\n", kProgram, KORDEX_TOOLS_VERSION); return kExitDone;
-    case platform::InfoRequest::None: break;
-    }
-    return -1;
-}
-
 bool ParseSide(const char* name, const char* text, int& value, std::string& problem)
 {
     if (ParseInt(text, value) && value >= 1 && value <= kMaxSide) return true;
@@ -320,8 +308,10 @@ int Run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    const int informational = Informational(argc, argv);
-    if (informational >= 0) return informational;
+    // --help and --version before a "--" win over everything else.
+    const std::string usage = std::string(kUsage) + kHelp;
+    const std::string version = std::string(kProgram) + " " + KORDEX_TOOLS_VERSION + "\n";
+    if (platform::AnswerInfoRequest(argc, argv, usage.c_str(), version.c_str())) return kExitDone;
     try {
         return Run(argc, argv);
     } catch (const std::exception&) {  // a frame of a size the machine cannot hold

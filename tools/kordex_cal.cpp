@@ -354,18 +354,6 @@ int Check(const std::string& command, const Words& words)
     return kExitDone;
 }
 
-// --help and --version before a "--" win over everything else. Returns the
-// exit status, or -1 when neither is given.
-int Informational(int argc, char** argv)
-{
-    switch (platform::FindInfoRequest(argc, argv)) {
-    case platform::InfoRequest::Help: std::printf("%s%s", kSynopsis, kHelp); return kExitDone;
-    case platform::InfoRequest::Version: std::printf("%s %s\n", kProgram, KORDEX_TOOLS_VERSION); return kExitDone;
-    case platform::InfoRequest::None: break;
-    }
-    return -1;
-}
-
 int Run(int argc, char** argv)
 {
     if (argc < 2) return Usage("no command given");
@@ -384,8 +372,10 @@ int Run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    const int informational = Informational(argc, argv);
-    if (informational >= 0) return informational;
+    // --help and --version before a "--" win over everything else.
+    const std::string usage = std::string(kSynopsis) + kHelp;
+    const std::string version = std::string(kProgram) + " " + KORDEX_TOOLS_VERSION + "\n";
+    if (platform::AnswerInfoRequest(argc, argv, usage.c_str(), version.c_str())) return kExitDone;
     try {
         return Run(argc, argv);
     } catch (const std::exception& e) {  // out of memory for a frame

@@ -1,5 +1,6 @@
 #include "platform/program_arguments.h"
 
+#include <cstdio>
 #include <string_view>
 
 namespace platform {
@@ -13,6 +14,16 @@ InfoRequest FindInfoRequest(int argc, char** argv)
         if (arg == "--version") return InfoRequest::Version;
     }
     return InfoRequest::None;
+}
+
+bool AnswerInfoRequest(int argc, char** argv, const char* usage, const char* versionLine)
+{
+    switch (FindInfoRequest(argc, argv)) {
+    case InfoRequest::Help: std::fputs(usage, stdout); return true;
+    case InfoRequest::Version: std::fputs(versionLine, stdout); return true;
+    case InfoRequest::None: break;
+    }
+    return false;
 }
 
 }  // namespace platform

@@ -56,11 +56,7 @@ std::string ProgramDirectory(const char* argv0)
 int main(int argc, char** argv)
 {
     // Answered before anything else: no library, no sensor, no window.
-    switch (platform::FindInfoRequest(argc, argv)) {
-    case platform::InfoRequest::Help: std::fputs(tessari::UsageText().c_str(), stdout); return 0;
-    case platform::InfoRequest::Version: std::fputs(tessari::VersionText().c_str(), stdout); return 0;
-    case platform::InfoRequest::None: break;
-    }
+    if (platform::AnswerInfoRequest(argc, argv, tessari::UsageText().c_str(), tessari::VersionText().c_str())) return 0;
     // Without a display the program still runs (and its boxes answer
     // themselves): the offscreen platform stands in for the screen.
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))

@@ -12,4 +12,8 @@ enum class InfoRequest { None, Help, Version };
 // "--"; None without one.
 InfoRequest FindInfoRequest(int argc, char** argv);
 
+// Answers the request on standard output: usage for --help, versionLine for
+// --version. True when there was one to answer (the program then exits 0).
+bool AnswerInfoRequest(int argc, char** argv, const char* usage, const char* versionLine);
+
 }  // namespace platform
