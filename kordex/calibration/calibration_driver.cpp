@@ -1,9 +1,7 @@
 // The calibration driver: the job's worker, its reports and dumps.
 //
 // The settings are taken once when the job starts, so a geometry change on
-// the caller's thread during a run cannot reach the worker halfway. The abort
-// and running words are the record's plain fields, read and written through
-// std::atomic_ref.
+// the caller's thread during a run cannot reach the worker halfway.
 #include "calibration/calibration_driver.h"
 
 #include <bit>
@@ -21,7 +19,6 @@
 #include "calibration/replacement_step.h"
 #include "frame/frame_files.h"
 #include "frame/library.h"
-#include "frame/lock_within.h"
 #include "platform/exact_math.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -29,27 +26,11 @@
 namespace kordex {
 namespace {
 
-// Stores the report into the record, logs it and calls the hook. The caller
-// holds run.reportMutex.
-void Deliver(CalibrationRun& run, int kind, int code, const std::string& text)
+void DispatchCalibrationReport(CalibrationJob* job)
 {
-    Library& lib = Lib();
-    platform::CopyTruncated(run.job.text, sizeof run.job.text, text);
-    if (!text.empty()) {
-        if (kind == kReportPlain)
-            lib.log.Plain(text);
-        else if (kind == kReportTimed)
-            lib.log.Timed(text);
-        else {
-            lib.log.Error(text, 0, false);
-            lib.log.Flush();
-        }
-    }
-    if (lib.calibrationReportHook) {
-        run.job.kind = kind;
-        run.job.code = code;
-        lib.calibrationReportHook(&run.job);
-    }
+    const auto& windowHook = Lib().calibrationWindowHook;
+    if (windowHook) windowHook(job);
+    if (job->callback) job->callback(job);
 }
 
 StepContext MakeContext(CalibrationRun& run)
@@ -57,20 +38,20 @@ StepContext MakeContext(CalibrationRun& run)
     Library& lib = Lib();
     StepContext ctx;
     ctx.frame = run.frame.data();
-    ctx.width = run.job.frameWidth;
-    ctx.height = run.job.frameHeight;
+    ctx.width = run.record.frameWidth;
+    ctx.height = run.record.frameHeight;
     ctx.left = run.settings.geometry.rawLeft;
     ctx.top = run.settings.geometry.rawTop;
     ctx.right = run.settings.geometry.rawRight;
     ctx.bottom = run.settings.geometry.rawBottom;
     ctx.settings = &run.settings;
     ctx.threads = run.settings.numParallelThreads;
-    ctx.abortWord = &run.job.abortWord;
+    ctx.abortWord = run.AbortWord();
     ctx.calibrationDir = run.calibrationDir;
     ctx.outlineMask = run.outlineMask.empty() ? nullptr : run.outlineMask.data();
     ctx.log = &lib.log;
     ctx.messages = &lib.messages;
-    ctx.report = [&run](int kind, int code, const std::string& text) { ReportCalibration(run, kind, code, text); };
+    ctx.report = [&run](int kind, int code, const std::string& text) { run.Report(kind, code, text); };
     ctx.dump = [&run](const std::string& name, const std::int16_t* buffer) { DumpCalibrationStep(run, name, buffer); };
     return ctx;
 }
@@ -85,7 +66,7 @@ bool Outlined(const CalibrationRun& run)
 void HoldOutlineMask(CalibrationRun& run)
 {
     if (!Outlined(run) || !run.outlineMask.empty()) return;
-    run.outlineMask = BuildOutlineMask(run.job.frameWidth, run.job.frameHeight, run.settings.rcCutOff,
+    run.outlineMask = BuildOutlineMask(run.record.frameWidth, run.record.frameHeight, run.settings.rcCutOff,
                                        run.settings.rcCutOffR);
 }
 
@@ -94,43 +75,25 @@ void ReleaseOutlineMask(CalibrationRun& run)
     std::vector<std::int16_t>().swap(run.outlineMask);
 }
 
-bool StopRequested(CalibrationRun& run)
-{
-    return ReadWord(&run.job.runningWord) < 0;
-}
-
 }  // namespace
 
-void DispatchCalibrationReport(CalibrationJob* job)
-{
-    const auto& windowHook = Lib().calibrationWindowHook;
-    if (windowHook) windowHook(job);
-    if (job->callback) job->callback(job);
-}
+const JobKind kCalibrationJob = {static_cast<int>(Slot::Calibration), kCalibrationCloseTimeoutMs,
+                                 "Calibration closed", "WRN: Calibration closed by time-out", 250, false};
 
-void ReportCalibration(CalibrationRun& run, int kind, int code, const std::string& text, int progress)
-{
-    if (run.closed) return;
-    SlotReport slot(Lib().lockSlots, kCalibrationSlot);
-    if (slot.Dropped()) return;
-    std::lock_guard<std::recursive_mutex> lock(run.reportMutex);
-    if (run.closed) return;
-    if (progress >= 0) run.job.progress = progress;
-    Deliver(run, kind, code, text);
-}
+CalibrationRun::CalibrationRun() : WorkerJob(kCalibrationJob, &DispatchCalibrationReport) {}
 
 void DumpCalibrationStep(const CalibrationRun& run, const std::string& name, const std::int16_t* buffer)
 {
     if (run.settings.saveTempCalFrames == 0) return;
     const std::string path = platform::Format("%s$c%s.raw", run.dumpDir.c_str(), name.c_str());
-    if (run.job.flags & kCalDumpToImageFolder) {
+    if (run.record.flags & kCalDumpToImageFolder) {
         const FrameGeometry& g = run.settings.geometry;
         std::vector<std::int16_t> image(static_cast<std::size_t>(g.cutWidth) * static_cast<std::size_t>(g.cutHeight));
         CutFrame(g, buffer, image.data());
         WriteRawFrame(Lib().log, path, image.data(), image.size() * sizeof(std::int16_t), false);
     } else {
         WriteRawFrame(Lib().log, path, buffer,
-                      static_cast<std::size_t>(run.job.frameWidth) * static_cast<std::size_t>(run.job.frameHeight) *
+                      static_cast<std::size_t>(run.record.frameWidth) * static_cast<std::size_t>(run.record.frameHeight) *
                           sizeof(std::int16_t),
                       false);
     }
@@ -138,7 +101,7 @@ void DumpCalibrationStep(const CalibrationRun& run, const std::string& name, con
 
 int RunCalibration(CalibrationRun& run)
 {
-    CalibrationJob& job = run.job;
+    CalibrationJob& job = run.record;
     const std::uint32_t flags = job.flags;
     const int steps = std::popcount(flags & (kCalOffset | kCalGain | kCalBadPixels | kCalDespeckle));
     int done = 0;
@@ -148,13 +111,13 @@ int RunCalibration(CalibrationRun& run)
     auto handOver = [&] { run.caller->Write(0, run.frame.data(), run.frame.size()); };
     auto end = [&](int code) {
         if (code != 0) handOver();
-        WriteWord(&job.runningWord, 0);
+        run.WorkerEnded();
         ReleaseOutlineMask(run);
         return code;
     };
     auto stepDone = [&](const char* dumpName) {
         ++done;
-        ReportCalibration(run, kReportPlain, kCodeProgress, "", platform::Near(static_cast<double>(done) / steps * 100.0));
+        run.Report(kReportPlain, kCodeProgress, "", platform::Near(static_cast<double>(done) / steps * 100.0));
         DumpCalibrationStep(run, dumpName, run.frame.data());
     };
 
@@ -165,11 +128,11 @@ int RunCalibration(CalibrationRun& run)
         run.dumpDir = run.calibrationDir;
     platform::DeleteByMask(run.dumpDir, "$c*.raw");
     if (flags & kCalDumpToImageFolder) DumpCalibrationStep(run, "0_src", run.frame.data());
-    ReportCalibration(run, kReportTimed, kCodeProgress,
+    run.Report(kReportTimed, kCodeProgress,
                       platform::Format("Calibration started flags=%xh (%d steps)", flags, steps));
 
     if (flags & kCalOffset) {
-        if (StopRequested(run)) return end(-1);
+        if (run.StopRequested()) return end(-1);
         const bool hardwareDark =
             run.offsetMode == 1 ||
             (run.offsetMode == 2 && (flags & kCalAllowHardwareDark) && KXACQ_IsRecentFrameOfsCal() > 0);
@@ -177,19 +140,19 @@ int RunCalibration(CalibrationRun& run)
         stepDone("1_offset");
     }
     if (flags & kCalGain) {
-        if (StopRequested(run)) return end(-1);
+        if (run.StopRequested()) return end(-1);
         if (RunGainStep(MakeContext(run)) < 0) return end(3);
         stepDone("2_gain");
     }
     if (flags & kCalBadPixels) {
         HoldOutlineMask(run);
-        if (StopRequested(run)) return end(-1);
+        if (run.StopRequested()) return end(-1);
         if (RunBadPixelStep(MakeContext(run)) < 0) return end(1);
         stepDone("3_bpm");
     }
     if (flags & kCalDespeckle) {
         HoldOutlineMask(run);
-        if (StopRequested(run)) return end(-1);
+        if (run.StopRequested()) return end(-1);
         if (RunDespeckleStep(MakeContext(run)) < 0) return end(1);
         stepDone("4_des");
     }
@@ -207,7 +170,7 @@ int RunCalibration(CalibrationRun& run)
                     run.settings.numParallelThreads);
     }
     handOver();
-    ReportCalibration(run, kReportTimed, kCodeProgress, "Calibration done", 255);
+    run.Report(kReportTimed, kCodeProgress, "Calibration done", 255);
     return end(0);
 }
 
@@ -216,7 +179,7 @@ std::shared_ptr<CalibrationRun> PrepareCalibration(std::uint32_t flags, KX_Callb
 {
     Library& lib = Lib();
     auto run = std::make_shared<CalibrationRun>();
-    CalibrationJob& job = run->job;
+    CalibrationJob& job = run->record;
     run->settings = lib.settings;
     run->homePath = lib.HomePath();
     run->calibrationDir = lib.CalibrationDir();
@@ -239,58 +202,7 @@ std::shared_ptr<CalibrationRun> PrepareCalibration(std::uint32_t flags, KX_Callb
 
 void LaunchCalibration(const std::shared_ptr<CalibrationRun>& run)
 {
-    Library& lib = Lib();
-    // Written once: a worker of an earlier job may be reading it.
-    if (lib.calibrationReportHook != &DispatchCalibrationReport) lib.calibrationReportHook = &DispatchCalibrationReport;
-    lib.lockSlots.SetFree(kCalibrationSlot);
-    WriteWord(&run->job.runningWord, 1);
-    try {
-        run->worker = std::make_unique<WorkerThread>([run] { return RunCalibration(*run); });
-    } catch (...) {
-        WriteWord(&run->job.runningWord, 0);
-        throw;
-    }
-    run->job.thread = run->worker.get();
-}
-
-void AbortCalibration(CalibrationRun& run)
-{
-    WriteWord(&run.job.abortWord, 1);
-    // The running word is 1 from just before the worker starts until it ends:
-    // it tells whether the worker exists (the worker pointer is stored only
-    // after the thread has started, and the worker may call back before).
-    // Compare-and-swap, so a worker that ends meanwhile keeps its 0.
-    std::atomic_ref<std::int32_t> running(run.job.runningWord);
-    std::int32_t word = running.load();
-    while (word != 0) {
-        if (running.compare_exchange_weak(word, -1)) {
-            ReportCalibration(run, kReportError, kCodeAborted, Lib().messages.Text(250));
-            break;
-        }
-    }
-}
-
-void CloseCalibration(CalibrationRun& run)
-{
-    Library& lib = Lib();
-    lib.lockSlots.SetClosing(kCalibrationSlot);
-    const bool timedOut = run.worker->Wait(kCalibrationCloseTimeoutMs) == kWorkerTimedOut;
-    run.caller->Shut();
-    if (timedOut) {
-        // The worker goes on detached until its next check of these words.
-        WriteWord(&run.job.abortWord, 1);
-        WriteWord(&run.job.runningWord, -1);
-    }
-    // The closing report never touches the report lock (slot 1).
-    const char* text = timedOut ? "WRN: Calibration closed by time-out" : "Calibration closed";
-    run.closed = true;
-    if (LockWithin(run.reportMutex, kCallbackGraceMs)) {
-        Deliver(run, kReportPlain, kCodeClosed, text);
-        run.reportMutex.unlock();
-    } else {
-        lib.log.Plain(text);
-    }
-    lib.lockSlots.SetFree(kCalibrationSlot);
+    run->Launch([run] { return RunCalibration(*run); });
 }
 
 }  // namespace kordex

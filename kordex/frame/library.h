@@ -55,18 +55,16 @@ public:
     // read-out that runs at unload.
     std::shared_ptr<class AcquisitionSession> acquisition;
     std::string calibrationDirOverride;          // "" = the default CAL folder
-    // Calibration chain, library-wide (one calibration job at a time):
-    // the report hook KXC_Process installs (its dispatcher), the get-image
-    // window's view of calibration reports (set by the window while it runs a
-    // job of its own; the dispatcher calls it before the caller's callback)
-    // and the run-time offset mode of the "Calibration Settings" page.
-    void (*calibrationReportHook)(CalibrationJob* job) = nullptr;
+    // Calibration chain, library-wide (one calibration job at a time): the
+    // get-image window's view of calibration reports (set by the window while
+    // it runs a job of its own; the job's dispatcher calls it before the
+    // caller's callback) and the run-time offset mode of the "Calibration
+    // Settings" page.
     std::function<void(CalibrationJob* job)> calibrationWindowHook;
     int calibrationOffsetMode = 0;
-    // Processing chain, library-wide: the report hook KXIP_Process installs
-    // (its dispatcher) and the get-image window's view of processing reports
-    // (called by the dispatcher before the caller's callback).
-    void (*processingReportHook)(ProcessingJob* job) = nullptr;
+    // Processing chain, library-wide: the get-image window's view of
+    // processing reports (called by the job's dispatcher before the caller's
+    // callback).
     std::function<void(ProcessingJob* job)> processingWindowHook;
     std::array<char, platform::ProfileFile::kValueCapacity> iniValue{};  // KX_IniProfGetStr
 };

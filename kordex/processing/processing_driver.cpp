@@ -2,13 +2,9 @@
 //
 // The settings and the mode's parameters are taken once when the job starts,
 // so a change on the caller's thread cannot reach the worker halfway. The
-// worker reads the settings file through an accessor of its own. The abort
-// and running states are the record's plain fields, read and written through
-// std::atomic_ref.
+// worker reads the settings file through an accessor of its own.
 #include "processing/processing_driver.h"
 
-#include <chrono>
-#include <thread>
 
 #include "calibration/calibration_step.h"
 #include "calibration/image_despeckle.h"
@@ -16,7 +12,6 @@
 #include "calibration/outline_mask.h"
 #include "frame/frame_files.h"
 #include "frame/library.h"
-#include "frame/lock_within.h"
 #include "platform/exact_math.h"
 #include "platform/text.h"
 #include "processing/final_contrast.h"
@@ -27,54 +22,32 @@
 namespace kordex {
 namespace {
 
-// Stores the report into the record, logs it and calls the hook. The caller
-// holds run.reportMutex.
-void Deliver(ProcessingRun& run, int kind, int code, const std::string& text)
+void DispatchProcessingReport(ProcessingJob* job)
 {
-    Library& lib = Lib();
-    if (!text.empty()) {
-        platform::CopyTruncated(run.job.text, sizeof run.job.text, text);
-        if (kind == kIpPlain)
-            lib.log.Plain(text);
-        else if (kind == kIpTimed)
-            lib.log.Timed(text);
-        else {
-            lib.log.Error(text, 0, false);
-            lib.log.Flush();
-        }
-    }
-    run.job.kind = kind;
-    run.job.code = code;
-    if (lib.processingReportHook) lib.processingReportHook(&run.job);
-}
-
-std::int32_t Load(std::int32_t& word)
-{
-    return std::atomic_ref<std::int32_t>(word).load();
-}
-
-void Store(std::int32_t& word, std::int32_t value)
-{
-    std::atomic_ref<std::int32_t>(word).store(value);
+    const auto& windowHook = Lib().processingWindowHook;
+    if (windowHook) windowHook(job);
+    if (job->callback) job->callback(job);
 }
 
 }  // namespace
 
-const ProcessingJobKind kStandardJob = {kProcessingSlot, kProcessingCloseTimeoutMs, "IP closed",
-                                        "WRN: IP closed by timeout", &RunProcessing};
+const JobKind kStandardJob = {static_cast<int>(Slot::Processing), kProcessingCloseTimeoutMs, "IP closed",
+                              "WRN: IP closed by timeout", 350, true};
+
+ProcessingRun::ProcessingRun() : WorkerJob(kStandardJob, &DispatchProcessingReport), worker(&RunProcessing) {}
 
 StageContext MakeContext(ProcessingRun& run)
 {
     StageContext ctx;
     ctx.image = run.image.data();
-    ctx.width = run.job.width;
-    ctx.height = run.job.height;
+    ctx.width = run.record.width;
+    ctx.height = run.record.height;
     ctx.threads = run.settings.numParallelThreads;
-    ctx.abortState = &run.job.abortState;
+    ctx.abortState = run.AbortWord();
     ctx.params = &run.params;
     ctx.settings = &run.settings;
     ctx.messages = &Lib().messages;
-    ctx.report = [&run](int kind, int code, const std::string& text) { IpReport(run, kind, code, text); };
+    ctx.report = [&run](int kind, int code, const std::string& text) { run.Report(kind, code, text); };
     ctx.dump = [&run](const std::string& name, const std::int16_t* buffer) { Dump(run, name, buffer); };
     return ctx;
 }
@@ -84,7 +57,7 @@ void Dump(const ProcessingRun& run, const std::string& name, const std::int16_t*
     if (run.settings.saveTempImgProcess == 0) return;
     const std::string path = platform::Format("%s$i%s.raw", run.dumpDir.c_str(), name.c_str());
     WriteRawFrame(Lib().log, path, buffer,
-                  static_cast<std::size_t>(run.job.width) * static_cast<std::size_t>(run.job.height) *
+                  static_cast<std::size_t>(run.record.width) * static_cast<std::size_t>(run.record.height) *
                       sizeof(std::int16_t),
                   false);
 }
@@ -92,26 +65,8 @@ void Dump(const ProcessingRun& run, const std::string& name, const std::int16_t*
 void FillImageOutline(ProcessingRun& run, int value)
 {
     if (run.imageMask.empty()) return;
-    FillOutlineImage(run.image.data(), run.imageMask.data(), run.job.width, run.job.height, value,
+    FillOutlineImage(run.image.data(), run.imageMask.data(), run.record.width, run.record.height, value,
                      run.settings.numParallelThreads);
-}
-
-void DispatchProcessingReport(ProcessingJob* job)
-{
-    const auto& windowHook = Lib().processingWindowHook;
-    if (windowHook) windowHook(job);
-    if (job->callback) job->callback(job);
-}
-
-void IpReport(ProcessingRun& run, int kind, int code, const std::string& text, int progress)
-{
-    if (run.closed) return;
-    SlotReport slot(Lib().lockSlots, run.kind->slot);
-    if (slot.Dropped()) return;
-    std::lock_guard<std::recursive_mutex> lock(run.reportMutex);
-    if (run.closed) return;
-    if (progress >= 0) run.job.progress = progress;
-    Deliver(run, kind, code, text);
 }
 
 void HandOverImage(ProcessingRun& run)
@@ -121,20 +76,20 @@ void HandOverImage(ProcessingRun& run)
 
 int RunProcessing(ProcessingRun& run)
 {
-    ProcessingJob& job = run.job;
+    ProcessingJob& job = run.record;
     const std::int32_t flags = job.flags;
     auto end = [&](int code) {
         if (code != 0) HandOverImage(run);
-        Store(job.runningState, 0);
+        run.WorkerEnded();
         return code;
     };
-    auto aborted = [&] { return Load(job.abortState) != 0; };
+    auto aborted = [&] { return run.AbortRequested(); };
     auto refresh = [&](int progress) {
-        IpReport(run, kIpPlain, kIpCodeProgress, "", progress);
+        run.Report(kIpPlain, kIpCodeProgress, "", progress);
     };
 
     run.dumpDir = PrepareImageFolder(run.homePath, job.width, job.height, run.settings.saveTempImgProcess != 0);
-    IpReport(run, kIpTimed, kIpCodeProgress,
+    run.Report(kIpTimed, kIpCodeProgress,
              platform::Format("IP start flags=%xh threads=%d (mode %d \"%s\")", static_cast<unsigned>(flags),
                               run.settings.numParallelThreads, job.mode, run.caption.c_str()));
     const int before = ((flags & kIpDespeckle) ? 1 : 0) + ((flags & kIpRemap) ? 1 : 0);
@@ -147,8 +102,8 @@ int RunProcessing(ProcessingRun& run)
         d.width = job.width;
         d.height = job.height;
         d.threads = run.settings.numParallelThreads;
-        d.abortWord = &job.abortState;
-        d.report = [&run](const std::string& text) { IpReport(run, kIpTimed, kIpCodeLog, text); };
+        d.abortWord = run.AbortWord();
+        d.report = [&run](const std::string& text) { run.Report(kIpTimed, kIpCodeLog, text); };
         d.dump = [&run](const std::string& name, const std::int16_t* buffer) { Dump(run, name, buffer); };
         ImageDespeckleParams p;
         p.threshold = run.params.despeckleThreshold;
@@ -174,7 +129,7 @@ int RunProcessing(ProcessingRun& run)
     if (aborted()) return end(-1);
     FillImageOutline(run, 0);
     HandOverImage(run);
-    IpReport(run, kIpTimed, kIpCodeProgress, "IP done", 255);
+    run.Report(kIpTimed, kIpCodeProgress, "IP done", 255);
     return end(0);
 }
 
@@ -183,7 +138,7 @@ std::shared_ptr<ProcessingRun> PrepareProcessing(std::int32_t flags, KX_Callback
 {
     Library& lib = Lib();
     auto run = std::make_shared<ProcessingRun>();
-    ProcessingJob& job = run->job;
+    ProcessingJob& job = run->record;
     run->settings = lib.settings;
     run->homePath = lib.HomePath();
     run->profile.SetPath(lib.profile.Path());
@@ -211,52 +166,7 @@ std::shared_ptr<ProcessingRun> PrepareProcessing(std::int32_t flags, KX_Callback
 
 void LaunchProcessing(const std::shared_ptr<ProcessingRun>& run)
 {
-    Library& lib = Lib();
-    if (lib.processingReportHook != &DispatchProcessingReport) lib.processingReportHook = &DispatchProcessingReport;
-    lib.lockSlots.SetFree(run->kind->slot);
-    Store(run->job.runningState, 1);
-    try {
-        run->worker = std::make_unique<WorkerThread>([run] { return run->kind->worker(*run); });
-    } catch (...) {
-        Store(run->job.runningState, 0);
-        throw;
-    }
-    run->job.thread = run->worker.get();
-}
-
-void AbortProcessing(ProcessingRun& run)
-{
-    Store(run.job.abortState, 1);
-    std::atomic_ref<std::int32_t> running(run.job.runningState);
-    std::int32_t word = running.load();
-    while (word > 0) {
-        if (running.compare_exchange_weak(word, -1)) {
-            IpReport(run, kIpError, kCodeAborted, Lib().messages.Text(350));
-            break;
-        }
-    }
-}
-
-void CloseProcessing(ProcessingRun& run)
-{
-    Library& lib = Lib();
-    const ProcessingJobKind& kind = *run.kind;
-    lib.lockSlots.SetClosing(kind.slot);
-    const bool timedOut = run.worker->Wait(kind.closeTimeoutMs) == kWorkerTimedOut;
-    run.caller->Shut();
-    if (timedOut) {
-        Store(run.job.abortState, 1);
-        Store(run.job.runningState, -1);
-    }
-    const char* text = timedOut ? kind.closedByTimeoutText : kind.closedText;
-    run.closed = true;
-    if (LockWithin(run.reportMutex, kCallbackGraceMs)) {
-        Deliver(run, kIpPlain, kCodeClosed, text);
-        run.reportMutex.unlock();
-    } else {
-        lib.log.Plain(text);
-    }
-    lib.lockSlots.SetFree(kind.slot);
+    run->Launch([run] { return run->worker(*run); });
 }
 
 }  // namespace kordex

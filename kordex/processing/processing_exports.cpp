@@ -1,16 +1,9 @@
-// The processing exports KXIP_Process, KXIP_Abort and KXIP_Close.
-//
-// The library keeps every running job in a table keyed by the record the
-// caller holds, so an abort or close with a pointer that is not (or no
-// longer) a job is ignored instead of touching unknown memory. Modes of 300
-// and above start an auxiliary job; a negative mode is refused with an error
-// line. No exception leaves these functions.
-#include <exception>
-#include <map>
-#include <memory>
-#include <mutex>
-
+// The processing exports KXIP_Process, KXIP_Abort and KXIP_Close: doors into
+// the library's table of processing jobs. Modes of 300 and above start an
+// auxiliary job; a negative mode is refused with an error line. No
+// exception leaves them.
 #include "frame/export_guard.h"
+#include "frame/job_table.h"
 #include "frame/library.h"
 #include "kordex.h"
 #include "platform/text.h"
@@ -19,37 +12,10 @@
 
 namespace {
 
-struct JobTable {
-    std::mutex mutex;
-    std::map<const ProcessingJob*, std::shared_ptr<kordex::ProcessingRun>> runs;
-};
-
-JobTable& Jobs()
+kordex::JobTable<kordex::ProcessingRun>& Jobs()
 {
-    static JobTable table;
+    static kordex::JobTable<kordex::ProcessingRun> table;
     return table;
-}
-
-std::shared_ptr<kordex::ProcessingRun> Find(const ProcessingJob* job)
-{
-    JobTable& t = Jobs();
-    std::lock_guard<std::mutex> lock(t.mutex);
-    const auto it = t.runs.find(job);
-    return it == t.runs.end() ? nullptr : it->second;
-}
-
-void Remember(const std::shared_ptr<kordex::ProcessingRun>& run)
-{
-    JobTable& t = Jobs();
-    std::lock_guard<std::mutex> lock(t.mutex);
-    t.runs[&run->job] = run;
-}
-
-void Forget(const ProcessingJob* job)
-{
-    JobTable& t = Jobs();
-    std::lock_guard<std::mutex> lock(t.mutex);
-    t.runs.erase(job);
 }
 
 }  // namespace
@@ -70,42 +36,25 @@ KX_API ProcessingJob* KXIP_Process(int32_t flags, KX_Callback callback, void* wi
             lib.log.Flush();
             return nullptr;
         }
-        std::shared_ptr<kordex::ProcessingRun> run;
-        try {
-            run = mode >= kordex::kFirstAuxiliaryMode
-                      ? kordex::auxiliary::PrepareAuxiliary(flags, callback, window, image, mode)
-                      : kordex::PrepareProcessing(flags, callback, window, image, mode);
-            Remember(run);
-            kordex::LaunchProcessing(run);
-            return &run->job;
-        } catch (const std::exception& e) {
-            if (run) Forget(&run->job);
-            lib.log.Error(platform::Format("Can't start image processing: %s", e.what()), 0, false);
-            return nullptr;
-        }
+        return Jobs().Start(
+            "image processing",
+            [&] {
+                return mode >= kordex::kFirstAuxiliaryMode
+                           ? kordex::auxiliary::PrepareAuxiliary(flags, callback, window, image, mode)
+                           : kordex::PrepareProcessing(flags, callback, window, image, mode);
+            },
+            [](const std::shared_ptr<kordex::ProcessingRun>& run) { kordex::LaunchProcessing(run); });
     });
 }
 
 KX_API int32_t KXIP_Abort(ProcessingJob* job)
 {
-    return kordex::Guarded(__func__, static_cast<int32_t>(0), [&]() -> int32_t {
-        if (!job) return 0;
-        const std::shared_ptr<kordex::ProcessingRun> run = Find(job);
-        if (!run) return 0;
-        kordex::AbortProcessing(*run);
-        return 1;
-    });
+    return kordex::Guarded(__func__, static_cast<int32_t>(0), [&] { return Jobs().Abort(job); });
 }
 
 KX_API void KXIP_Close(ProcessingJob* job)
 {
-    kordex::GuardedVoid(__func__, [&] {
-        if (!job) return;
-        std::shared_ptr<kordex::ProcessingRun> run = Find(job);
-        if (!run) return;
-        kordex::CloseProcessing(*run);
-        Forget(job);
-    });
+    kordex::GuardedVoid(__func__, [&] { Jobs().Close(job); });
 }
 
 }  // extern "C"

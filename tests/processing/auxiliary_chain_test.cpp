@@ -42,13 +42,14 @@ std::string ReadFirstLine(const std::string& path)
 
 TEST(AuxiliaryJob, ReportsOnSlot3AndClosesAfter5Seconds)
 {
-    const kordex::ProcessingJobKind& kind = kordex::auxiliary::kAuxiliaryJob;
+    const kordex::JobKind& kind = kordex::auxiliary::kAuxiliaryJob;
     EXPECT_EQ(kind.slot, 3);
     EXPECT_EQ(kind.closeTimeoutMs, 5000);
     EXPECT_STREQ(kind.closedText, "Aux IP closed");
     EXPECT_STREQ(kind.closedByTimeoutText, "WRN: Aux IP closed by timeout");
-    EXPECT_EQ(kind.worker, &kordex::auxiliary::RunAuxiliary);
+    EXPECT_EQ(kind.abortMessage, 350);
     EXPECT_EQ(kordex::kStandardJob.slot, 2);
+    EXPECT_EQ(kordex::kStandardJob.closeTimeoutMs, 4000);
 }
 
 TEST(AuxChainParams, MissingKeysKeepTheDefaultsAndKeysAreRead)

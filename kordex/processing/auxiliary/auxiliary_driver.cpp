@@ -30,7 +30,7 @@ void AuxDump(const ProcessingRun& run, const std::string& name, const std::int16
 {
     const std::string path = platform::Format("%s$io%s", run.dumpDir.c_str(), name.c_str());
     WriteRawFrame(Lib().log, path, buffer,
-                  static_cast<std::size_t>(run.job.width) * static_cast<std::size_t>(run.job.height) *
+                  static_cast<std::size_t>(run.record.width) * static_cast<std::size_t>(run.record.height) *
                       sizeof(std::int16_t),
                   false);
 }
@@ -39,7 +39,7 @@ void AuxDump(const ProcessingRun& run, const std::string& name, const std::int16
 // (with its text in *error, or none).
 int RunProcessor(ProcessingRun& run, const StageContext& ctx, const std::string& section, std::string* error)
 {
-    const int mode = run.job.mode;
+    const int mode = run.record.mode;
     const bool dumps = run.settings.saveTempImgProcess != 0;
     if (mode < kFirstCalpostMode) {
         AuxChainParams params;
@@ -59,26 +59,26 @@ int RunProcessor(ProcessingRun& run, const StageContext& ctx, const std::string&
 
 }  // namespace
 
-const ProcessingJobKind kAuxiliaryJob = {kAuxiliarySlot, kAuxiliaryCloseTimeoutMs, "Aux IP closed",
-                                         "WRN: Aux IP closed by timeout", &RunAuxiliary};
+const JobKind kAuxiliaryJob = {static_cast<int>(Slot::AuxProcessing), kAuxiliaryCloseTimeoutMs, "Aux IP closed",
+                               "WRN: Aux IP closed by timeout", 350, true};
 
 std::shared_ptr<ProcessingRun> PrepareAuxiliary(std::int32_t flags, KX_Callback callback, void* window,
                                                 std::int16_t* image, int mode)
 {
     std::shared_ptr<ProcessingRun> run = PrepareProcessing(flags, callback, window, image, mode, false);
-    run->kind = &kAuxiliaryJob;
+    run->SetKind(kAuxiliaryJob);
+    run->worker = &RunAuxiliary;
     return run;
 }
 
 int RunAuxiliary(ProcessingRun& run)
 {
-    ProcessingJob& job = run.job;
-    std::atomic_ref<std::int32_t> abortState(job.abortState);
+    ProcessingJob& job = run.record;
     // The image goes to the caller at every end, before "Aux IP done" on
     // success.
     auto end = [&](bool handOver = true) {
         if (handOver) HandOverImage(run);
-        std::atomic_ref<std::int32_t>(job.runningState).store(0);
+        run.WorkerEnded();
         return 0;
     };
     const bool dumps = run.settings.saveTempImgProcess != 0;
@@ -90,12 +90,12 @@ int RunAuxiliary(ProcessingRun& run)
     run.caption = std::string(platform::Trim(run.profile.ReadString("Caption", "")));
     MessageTable* messages = &Lib().messages;
     if (run.caption.empty()) {
-        IpReport(run, kIpError, kIpCodeError, AuxMessage(messages, kMsgAuxMissing, section));
-        abortState.store(-1);
+        run.Report(kIpError, kIpCodeError, AuxMessage(messages, kMsgAuxMissing, section));
+        StoreWord(run.AbortWord(), -1);
         return end();
     }
-    IpReport(run, kIpTimed, kIpCodeProgress, platform::Format("Aux IP [%s] started", section.c_str()));
-    IpReport(run, kIpPlain, kIpCodeLog, platform::Format("Mode name: %s", run.caption.c_str()));
+    run.Report(kIpTimed, kIpCodeProgress, platform::Format("Aux IP [%s] started", section.c_str()));
+    run.Report(kIpPlain, kIpCodeLog, platform::Format("Mode name: %s", run.caption.c_str()));
 
     StageContext ctx = MakeContext(run);
     ctx.dump = nullptr;
@@ -109,15 +109,15 @@ int RunAuxiliary(ProcessingRun& run)
         result = -1;
         error.clear();
     }
-    if (abortState.load() == 1) return end();  // aborted: the abort report was the last word
+    if (LoadWord(run.AbortWord()) == 1) return end();  // aborted: the abort report was the last word
     if (result > 0) {
         FillImageOutline(run, 0);
         HandOverImage(run);
-        IpReport(run, kIpTimed, kIpCodeProgress, "Aux IP done", 255);
+        run.Report(kIpTimed, kIpCodeProgress, "Aux IP done", 255);
         return end(false);
     }
-    abortState.store(-1);
-    IpReport(run, kIpError, kIpCodeError, error.empty() ? AuxMessage(messages, kMsgAuxFault) : error);
+    StoreWord(run.AbortWord(), -1);
+    run.Report(kIpError, kIpCodeError, error.empty() ? AuxMessage(messages, kMsgAuxFault) : error);
     return end();
 }
 

@@ -26,14 +26,14 @@
 
 namespace kordex::auxiliary {
 
-inline constexpr int kAuxiliarySlot = 3;
 inline constexpr int kAuxiliaryCloseTimeoutMs = 5000;
 inline constexpr int kFirstCalpostMode = 400;
 inline constexpr int kFirstToneforgeMode = 500;
 inline constexpr const char* kStatisticsFile = "$prcsstd.txt";
 
-// Slot 3, 5000 ms, "Aux IP closed", RunAuxiliary.
-extern const ProcessingJobKind kAuxiliaryJob;
+// Slot 3, 5000 ms, "Aux IP closed" / "WRN: Aux IP closed by timeout", abort
+// message 350 ("Abort IP").
+extern const JobKind kAuxiliaryJob;
 
 // Prepares an auxiliary job (behind KXIP_Process with a mode of 300 or
 // above): the record with the settings, the paths and the outline. Nothing
