@@ -23,7 +23,6 @@
 #include <thread>
 
 #include "acquisition/device_discovery.h"
-#include "acquisition/message_format.h"
 #include "acquisition/readout.h"
 #include "acquisition/sensor_link.h"
 #include "acquisition/time_constants.h"
@@ -31,6 +30,7 @@
 #include "frame/acquired_frame_log.h"
 #include "frame/caller_buffer.h"
 #include "frame/frame_files.h"
+#include "frame/job_word.h"
 #include "frame/library.h"
 #include "frame/lock_within.h"
 #include "frame/worker_thread.h"
@@ -76,12 +76,12 @@ AcquisitionSession::~AcquisitionSession()
 
 std::int32_t AcquisitionSession::State()
 {
-    return std::atomic_ref<std::int32_t>(status_.state).load();
+    return LoadWord(&status_.state);
 }
 
 void AcquisitionSession::SetState(std::int32_t state)
 {
-    std::atomic_ref<std::int32_t>(status_.state).store(state);
+    StoreWord(&status_.state, state);
 }
 
 void AcquisitionSession::SetReportObserver(ReportObserver observer)
@@ -219,16 +219,16 @@ AcqStatus* AcquisitionSession::Connect(std::int32_t flags, KX_Callback callback,
         std::string text;
         const unsigned pid = static_cast<unsigned>(productId);
         switch (found.message) {
-        case 101: {
+        case kMsgNoDriver: {
             const ClassGuid& g = kSensorClassGuid;
             const unsigned clockSequence = static_cast<unsigned>(g.data4[0] << 8 | g.data4[1]);
-            text = FormatMessage(lib.messages, 101, static_cast<unsigned>(g.data1), static_cast<unsigned>(g.data2),
+            text = FormatMessage(&lib.messages, kMsgNoDriver, static_cast<unsigned>(g.data1), static_cast<unsigned>(g.data2),
                                  static_cast<unsigned>(g.data3), clockSequence);
             break;
         }
-        case 102: text = FormatMessage(lib.messages, 102, pid, found.index); break;
-        case 103: text = FormatMessage(lib.messages, 103, pid, found.index); break;
-        default: text = FormatMessage(lib.messages, 104, found.path.c_str()); break;
+        case kMsgNoInterface: text = FormatMessage(&lib.messages, kMsgNoInterface, pid, found.index); break;
+        case kMsgWrongInterface: text = FormatMessage(&lib.messages, kMsgWrongInterface, pid, found.index); break;
+        default: text = FormatMessage(&lib.messages, kMsgDeviceUsed, found.path.c_str()); break;
         }
         if (!found.why.empty()) lib.log.Plain(found.why);
         Report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, 1, text);
@@ -296,7 +296,7 @@ std::int32_t AcquisitionSession::StartFrame(AcqStatus* handle)
 std::int32_t AcquisitionSession::Abort()
 {
     SetState(1);
-    Report(KX_REPORT_ERROR, KX_EVENT_ABORTED, 0, lib.messages.Text(150));
+    Report(KX_REPORT_ERROR, KX_EVENT_ABORTED, 0, lib.messages.Text(kMsgAbortAcquisition));
     return 1;
 }
 

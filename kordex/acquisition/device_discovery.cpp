@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "acquisition/sensor_link.h"
+#include "frame/message_table.h"
 #include "platform/text.h"
 
 namespace kordex {
@@ -33,22 +34,22 @@ DiscoveryResult DiscoverAndOpen(SensorLink& link, int productId)
     DiscoveryResult result;
     std::vector<DeviceInterface> interfaces;
     if (!link.Enumerate(&interfaces)) {
-        result.message = 101;
+        result.message = kMsgNoDriver;
         return result;
     }
     for (std::size_t i = 0;; ++i) {
         result.index = static_cast<int>(i);
         if (i >= interfaces.size()) {
-            result.message = 102;
+            result.message = kMsgNoInterface;
             return result;
         }
         if (!interfaces[i].readable) {
-            result.message = 103;
+            result.message = kMsgWrongInterface;
             return result;
         }
         if (!PathMatchesProductId(interfaces[i].path, productId)) continue;
         result.path = interfaces[i].path;
-        if (!link.Open(static_cast<int>(i), &result.why)) result.message = 104;
+        if (!link.Open(static_cast<int>(i), &result.why)) result.message = kMsgDeviceUsed;
         return result;
     }
 }

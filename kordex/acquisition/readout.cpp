@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "acquisition/acquisition_session.h"
-#include "acquisition/message_format.h"
 #include "acquisition/sensor_link.h"
 #include "acquisition/time_constants.h"
 #include "acquisition/transport_dump.h"
@@ -216,15 +215,15 @@ int RunReadout(const ReadoutJob& job)
         break;
     }
     case kStreamTimedOut:
-        report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, messages.Text(105) + suffix);
+        report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, messages.Text(kMsgReadTimeout) + suffix);
         break;
     case kStreamAborted:
         break;  // the abort was reported when it was asked for
     case kStreamPrematureEnd:
-        report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, messages.Text(106) + suffix);
+        report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, messages.Text(kMsgPrematureEof) + suffix);
         break;
     default:
-        report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, FormatMessage(messages, 107, status) + suffix);
+        report(KX_REPORT_ERROR, KX_EVENT_MESSAGE, FormatMessage(&messages, kMsgParsingCode, status) + suffix);
         break;
     }
 

@@ -130,12 +130,12 @@ void CorrectBadPixels(const StepContext& ctx, std::int16_t* autoMap, std::int16_
                 if (Aborted(ctx)) continue;
                 if (errors < errorLimit) {
                     if (errors % 1000 == 0)
-                        Report(ctx, kReportPlain,
+                        Report(ctx, KX_REPORT_INFO,
                                platform::Format("WRN: BPM can't correct pix[%d,%d] err#%lld", x, y,
                                                 static_cast<long long>(errors + 1)));
                 } else {
-                    WriteWord(ctx.abortWord, -1);
-                    Report(ctx, kReportPlain,
+                    StoreWord(ctx.abortWord, -1);
+                    Report(ctx, KX_REPORT_INFO,
                            platform::Format("WRN: BPM stopped at pix[%d,%d] after %lld errors", x, y,
                                             static_cast<long long>(errors)));
                 }

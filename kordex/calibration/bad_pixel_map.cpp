@@ -22,36 +22,36 @@ int LoadMap(const StepContext& ctx, const char* name, std::unique_ptr<std::int16
 
 }  // namespace
 
-int RunBadPixelStep(const StepContext& ctx)
+StageResult RunBadPixelStep(const StepContext& ctx)
 {
     std::unique_ptr<std::int16_t[]> automatic, manual;
     const int haveAuto = LoadMap(ctx, kAutomaticMapFile, &automatic);
     if (haveAuto < 0) {
-        Report(ctx, kReportError, StepMessage(ctx, 211));
-        return -1;
+        Report(ctx, KX_REPORT_ERROR, MessageText(ctx.messages, kMsgAutoMapLoad));
+        return kStageFailed;
     }
     const int haveManual = LoadMap(ctx, kManualMapFile, &manual);
     if (haveManual < 0) {
-        Report(ctx, kReportError, StepMessage(ctx, 212));
-        return -1;
+        Report(ctx, KX_REPORT_ERROR, MessageText(ctx.messages, kMsgManualMapLoad));
+        return kStageFailed;
     }
     if (haveAuto == 0 && haveManual == 0) {
-        Report(ctx, kReportPlain, "WRN: BadPixMap omitted");
-        return 0;
+        Report(ctx, KX_REPORT_INFO, "WRN: BadPixMap omitted");
+        return kStageSkipped;
     }
-    Report(ctx, kReportTimed,
+    Report(ctx, KX_REPORT_TIMED,
            std::string("BadPixMap start: ") + (haveAuto && haveManual ? "auto and manual" : haveManual ? "manual" : "auto"));
     CorrectBadPixels(ctx, haveAuto ? automatic.get() : nullptr, haveManual ? manual.get() : nullptr, true);
-    const std::int32_t word = ReadWord(ctx.abortWord);
+    const std::int32_t word = LoadWord(ctx.abortWord);
     if (word == 0) {
-        Report(ctx, kReportTimed, "BadPixMap done");
-        return 1;
+        Report(ctx, KX_REPORT_TIMED, "BadPixMap done");
+        return kStageDone;
     }
     if (word == -1) {
-        WriteWord(ctx.abortWord, 0);
-        return 0;
+        StoreWord(ctx.abortWord, 0);
+        return kStageSkipped;
     }
-    return -1;
+    return kStageFailed;
 }
 
 }  // namespace kordex

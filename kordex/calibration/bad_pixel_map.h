@@ -4,15 +4,16 @@
 #pragma once
 
 #include "calibration/calibration_step.h"
+#include "frame/stage_result.h"
 
 namespace kordex {
 
 inline constexpr const char* kAutomaticMapFile = "BPM.raw";
 inline constexpr const char* kManualMapFile = "BPMM.raw";
 
-// Returns 1 corrected, 0 omitted (no map) or stopped at the error limit (the
+// Returns kStageDone corrected, kStageSkipped omitted (no map) or stopped at the error limit (the
 // abort word is set back to 0 so the chain goes on), -1 a map cannot be read
 // (messages 211, 212) or the job was aborted.
-int RunBadPixelStep(const StepContext& ctx);
+StageResult RunBadPixelStep(const StepContext& ctx);
 
 }  // namespace kordex

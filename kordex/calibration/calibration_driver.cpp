@@ -78,7 +78,7 @@ void ReleaseOutlineMask(CalibrationRun& run)
 }  // namespace
 
 const JobKind kCalibrationJob = {static_cast<int>(Slot::Calibration), kCalibrationCloseTimeoutMs,
-                                 "Calibration closed", "WRN: Calibration closed by time-out", 250, false};
+                                 "Calibration closed", "WRN: Calibration closed by time-out", kMsgAbortCalibration, false};
 
 CalibrationRun::CalibrationRun() : WorkerJob(kCalibrationJob, &DispatchCalibrationReport) {}
 
@@ -117,7 +117,7 @@ int RunCalibration(CalibrationRun& run)
     };
     auto stepDone = [&](const char* dumpName) {
         ++done;
-        run.Report(kReportPlain, kCodeProgress, "", platform::Near(static_cast<double>(done) / steps * 100.0));
+        run.Report(KX_REPORT_INFO, KX_EVENT_PROGRESS, "", platform::Near(static_cast<double>(done) / steps * 100.0));
         DumpCalibrationStep(run, dumpName, run.frame.data());
     };
 
@@ -128,7 +128,7 @@ int RunCalibration(CalibrationRun& run)
         run.dumpDir = run.calibrationDir;
     platform::DeleteByMask(run.dumpDir, "$c*.raw");
     if (flags & kCalDumpToImageFolder) DumpCalibrationStep(run, "0_src", run.frame.data());
-    run.Report(kReportTimed, kCodeProgress,
+    run.Report(KX_REPORT_TIMED, KX_EVENT_PROGRESS,
                       platform::Format("Calibration started flags=%xh (%d steps)", flags, steps));
 
     if (flags & kCalOffset) {
@@ -170,7 +170,7 @@ int RunCalibration(CalibrationRun& run)
                     run.settings.numParallelThreads);
     }
     handOver();
-    run.Report(kReportTimed, kCodeProgress, "Calibration done", 255);
+    run.Report(KX_REPORT_TIMED, KX_EVENT_PROGRESS, "Calibration done", 255);
     return end(0);
 }
 

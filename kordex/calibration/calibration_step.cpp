@@ -1,5 +1,5 @@
-// Shared helpers of the calibration steps: numbered texts, frame files and
-// fixed file names of the calibration directory.
+// Shared helpers of the calibration steps: frame files and fixed file names
+// of the calibration directory.
 #include "calibration/calibration_step.h"
 
 #include <cstddef>
@@ -9,13 +9,6 @@
 #include "platform/raw_file.h"
 
 namespace kordex {
-
-std::string StepMessage(const StepContext& ctx, int code)
-{
-    if (ctx.messages) return ctx.messages->Text(code);
-    const char* text = BuiltInMessage(code);
-    return text ? text : "";
-}
 
 bool ReadFrameFile(const StepContext& ctx, const std::string& path, std::int16_t* buffer)
 {

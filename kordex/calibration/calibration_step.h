@@ -4,36 +4,29 @@
 //
 // Steps take this record instead of reading the library, so tests and
 // benchmarks call them directly on frames of their own. The abort word is the
-// job's plain 32-bit field; it is read and written through std::atomic_ref so
-// the caller's thread, the worker and the band threads may touch it at once.
+// job's plain 32-bit field; it is read and written through LoadWord and
+// StoreWord (frame/job_word.h), so the caller's thread, the worker and the
+// band threads may touch it at once.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
 
+#include "frame/job_word.h"
 #include "frame/log.h"
 #include "frame/message_table.h"
 #include "frame/settings.h"
+#include "kordex.h"
 
 namespace kordex {
 
-// Report kinds and codes of the calibration job.
-inline constexpr int kReportPlain = 0;
-inline constexpr int kReportTimed = 1;
-inline constexpr int kReportError = 2;
-inline constexpr int kCodeAborted = 1;
-inline constexpr int kCodeClosed = 2;
-inline constexpr int kCodeStepMessage = 20;
-inline constexpr int kCodeProgress = 21;
-
-// kind: kReportPlain / kReportTimed / kReportError; code: kCode*. Called from
-// the worker and from band threads; the callee serialises.
+// kind: KX_REPORT_*; code: KX_EVENT_*. Called from the worker and from band
+// threads; the callee serialises.
 using CalibrationReport = std::function<void(int kind, int code, const std::string& text)>;
 
 struct StepContext {
-    std::int16_t* frame = nullptr;  // width x height, owned by the caller, changed in place
+    std::int16_t* frame = nullptr;  // width x height, the job's copy, changed in place
     int width = 0;
     int height = 0;
     // The raw margins: the inner region is rows top..height-bottom-1 and
@@ -56,28 +49,15 @@ struct StepContext {
     int LastInnerColumn() const { return width - right - 1; }
 };
 
-inline std::int32_t ReadWord(std::int32_t* word)
-{
-    return std::atomic_ref<std::int32_t>(*word).load(std::memory_order_acquire);
-}
-
-inline void WriteWord(std::int32_t* word, std::int32_t value)
-{
-    std::atomic_ref<std::int32_t>(*word).store(value, std::memory_order_release);
-}
-
 inline bool Aborted(const StepContext& ctx)
 {
-    return ReadWord(ctx.abortWord) != 0;
+    return LoadWord(ctx.abortWord) != 0;
 }
 
 inline void Report(const StepContext& ctx, int kind, const std::string& text)
 {
-    if (ctx.report) ctx.report(kind, kCodeStepMessage, text);
+    if (ctx.report) ctx.report(kind, KX_EVENT_MESSAGE, text);
 }
-
-// The text of a numbered message (the site's override when a table is given).
-std::string StepMessage(const StepContext& ctx, int code);
 
 // Reads a frame-sized raw file into buffer (width x height pixels); failures
 // are logged in the file's own words when a log is given.

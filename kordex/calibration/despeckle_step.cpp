@@ -107,27 +107,27 @@ int DetectLineSpeckles(const StepContext& ctx, std::int16_t* map, int r0, int r1
     return flagged;
 }
 
-int RunDespeckleStep(const StepContext& ctx)
+StageResult RunDespeckleStep(const StepContext& ctx)
 {
     std::vector<std::int16_t> map(static_cast<std::size_t>(ctx.width) * static_cast<std::size_t>(ctx.height), 0);
-    Report(ctx, kReportTimed, "DeSpeckle start");
+    Report(ctx, KX_REPORT_TIMED, "DeSpeckle start");
     std::atomic<int> total{0};
     ParallelRows(ctx.threads, ctx.FirstInnerRow(), ctx.LastInnerRow(), [&](const RowBand& band) {
         total.fetch_add(DetectLineSpeckles(ctx, map.data(), band.firstRow, band.lastRow));
     });
     if (ctx.dump) ctx.dump("4_desTempBPM", map.data());
-    if (Aborted(ctx)) return 0;
+    if (Aborted(ctx)) return kStageSkipped;
     if (total.load() > 0) {
         CorrectBadPixels(ctx, map.data(), nullptr, false);
-        if (ReadWord(ctx.abortWord) == -1) {
+        if (LoadWord(ctx.abortWord) == -1) {
             // The correction stopped at its error limit; the chain goes on.
-            WriteWord(ctx.abortWord, 0);
-            return 0;
+            StoreWord(ctx.abortWord, 0);
+            return kStageSkipped;
         }
     }
-    if (Aborted(ctx)) return 0;
-    Report(ctx, kReportTimed, platform::Format("DeSpeckle done for %d pixels", total.load()));
-    return 1;
+    if (Aborted(ctx)) return kStageSkipped;
+    Report(ctx, KX_REPORT_TIMED, platform::Format("DeSpeckle done for %d pixels", total.load()));
+    return kStageDone;
 }
 
 }  // namespace kordex

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "calibration/calibration_step.h"
+#include "frame/stage_result.h"
 
 namespace kordex {
 
@@ -19,9 +20,9 @@ inline constexpr std::int16_t kCodeLineSpeckle = 253;
 int DetectLineSpeckles(const StepContext& ctx, std::int16_t* map, int r0, int r1);
 
 // Detection over the inner rows, the dump "4_desTempBPM", then the
-// correction. Returns 1 done, 0 aborted (never negative). A correction that
+// correction. Returns kStageDone, kStageSkipped aborted (never negative). A correction that
 // stops at its error limit leaves the chain going: the abort word is set back
 // to 0 and the step returns 0.
-int RunDespeckleStep(const StepContext& ctx);
+StageResult RunDespeckleStep(const StepContext& ctx);
 
 }  // namespace kordex

@@ -117,7 +117,7 @@ bool Calibrate(const FrameRequest& request, std::int16_t* frame, const std::atom
     bool aborted = false;
     {
         std::unique_lock<std::mutex> lock(waiter.mutex);
-        while (ReadWord(&job->runningWord) != 0) {
+        while (LoadWord(&job->runningWord) != 0) {
             waiter.changed.wait_for(lock, kWaitSlice);
             if (!aborted && Cancelled(cancel)) {
                 aborted = true;

@@ -39,7 +39,7 @@ int LoadGainPoints(const StepContext& ctx, GainPointSet* set, std::string* messa
         set->frames.push_back(std::make_unique_for_overwrite<std::int16_t[]>(pixels));
         if (!ReadFrameFile(ctx, ctx.calibrationDir + set->names[static_cast<std::size_t>(i)], set->frames.back().get())) {
             *set = GainPointSet{};
-            *message = StepMessage(ctx, 202);
+            *message = MessageText(ctx.messages, kMsgGainPointLoad);
             return -1;
         }
     }

@@ -51,25 +51,25 @@ void ApplyGain(const StepContext& ctx, const GainPointSet& set)
     }
 }
 
-int RunGainStep(const StepContext& ctx)
+StageResult RunGainStep(const StepContext& ctx)
 {
     GainPointSet set;
     std::string message;
     const int loaded = LoadGainPoints(ctx, &set, &message);
     if (loaded < 0) {
-        Report(ctx, kReportError, message);
-        WriteWord(ctx.abortWord, -1);
-        return -1;
+        Report(ctx, KX_REPORT_ERROR, message);
+        StoreWord(ctx.abortWord, -1);
+        return kStageFailed;
     }
     if (loaded == 0) {
-        Report(ctx, kReportPlain, message);
-        return 0;
+        Report(ctx, KX_REPORT_INFO, message);
+        return kStageSkipped;
     }
-    Report(ctx, kReportTimed, "GainCal start");
+    Report(ctx, KX_REPORT_TIMED, "GainCal start");
     ApplyGain(ctx, set);
-    if (Aborted(ctx)) return -1;
-    Report(ctx, kReportTimed, "GainCal done");
-    return 1;
+    if (Aborted(ctx)) return kStageFailed;
+    Report(ctx, KX_REPORT_TIMED, "GainCal done");
+    return kStageDone;
 }
 
 }  // namespace kordex

@@ -5,13 +5,14 @@
 
 #include "calibration/calibration_step.h"
 #include "calibration/gain_points.h"
+#include "frame/stage_result.h"
 
 namespace kordex {
 
-// Loads the points and corrects ctx.frame. Returns 1 done, 0 omitted (no
+// Loads the points and corrects ctx.frame. Returns kStageDone, kStageSkipped omitted (no
 // points; a "WRN: " line), -1 a point file cannot be read (message 202; the
 // job's abort word becomes -1) or the job was aborted.
-int RunGainStep(const StepContext& ctx);
+StageResult RunGainStep(const StepContext& ctx);
 
 // The correction pass alone over the inner region with a loaded set: a pixel
 // at or above Cal_SatValue becomes Cal_SatValue; otherwise the curve's value,

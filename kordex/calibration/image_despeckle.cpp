@@ -33,6 +33,7 @@
 #include <memory>
 #include <vector>
 
+#include "frame/job_word.h"
 #include "frame/parallel_rows.h"
 #include "frame/vector_clones.h"
 #include "platform/text.h"
@@ -47,7 +48,7 @@ constexpr std::int16_t kMarker = -32768;
 
 bool Aborted(std::int32_t* word)
 {
-    return std::atomic_ref<std::int32_t>(*word).load(std::memory_order_relaxed) != 0;
+    return LoadWord(word) != 0;
 }
 
 template <typename Body>
@@ -259,10 +260,10 @@ int MedianOfThree(const std::int16_t* src, int width, int x, int y, int b)
     return (below + window[m] + above) / 3;
 }
 
-int ImageDespeckle(const ImageDespeckleContext& ctx, const ImageDespeckleParams& params)
+StageResult ImageDespeckle(const ImageDespeckleContext& ctx, const ImageDespeckleParams& params)
 {
     const int a = params.threshold, a5 = params.threshold5x5;
-    if (a < 0 && a5 < 0) return 0;
+    if (a < 0 && a5 < 0) return kStageSkipped;
     if (ctx.report) ctx.report("Despeckle start");
     const int w = ctx.width, h = ctx.height;
     const std::size_t pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
@@ -337,9 +338,9 @@ int ImageDespeckle(const ImageDespeckleContext& ctx, const ImageDespeckleParams&
             }
         }
     }
-    if (Aborted(ctx.abortWord)) return 0;
+    if (Aborted(ctx.abortWord)) return kStageSkipped;
     if (ctx.report) ctx.report("Despeckle done");
-    return 1;
+    return kStageDone;
 }
 
 }  // namespace kordex

@@ -5,6 +5,8 @@
 // pass does the same on 5x5 windows.
 #pragma once
 
+#include "frame/stage_result.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -30,10 +32,10 @@ struct ImageDespeckleContext {
     std::function<void(const std::string& name, const std::int16_t* buffer)> dump;
 };
 
-// Returns 1 done, 0 skipped (both thresholds negative, no report) or aborted.
+// Returns kStageDone, kStageSkipped (both thresholds negative, no report) or aborted.
 // Reports "Despeckle start" and "Despeckle done". The scratch buffer is
 // allocated here, once, before the passes.
-int ImageDespeckle(const ImageDespeckleContext& ctx, const ImageDespeckleParams& params);
+StageResult ImageDespeckle(const ImageDespeckleContext& ctx, const ImageDespeckleParams& params);
 
 // Median-of-three of the (2b+1) x (2b+1) window around (x, y) of src (row
 // stride width): the mean, truncated toward zero, of the median and its two

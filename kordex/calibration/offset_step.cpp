@@ -83,26 +83,26 @@ int NegativePixelShift(const std::int16_t* frame, std::int64_t count, int width,
     return value < 0 ? -value : 0;
 }
 
-int RunOffsetStep(const StepContext& ctx, bool subtractDark)
+StageResult RunOffsetStep(const StepContext& ctx, bool subtractDark)
 {
-    int result = 1;
+    StageResult result = kStageDone;
     bool clip = true;
     if (!subtractDark) {
-        Report(ctx, kReportTimed, "OfsCal (HW-dark) start");
+        Report(ctx, KX_REPORT_TIMED, "OfsCal (HW-dark) start");
     } else {
         const std::string path = CalibrationFile(ctx, "dark.raw");
         if (!platform::FileExists(path)) {
-            Report(ctx, kReportPlain, "WRN: dark.raw does not exist");
-            result = 0;
+            Report(ctx, KX_REPORT_INFO, "WRN: dark.raw does not exist");
+            result = kStageSkipped;
         } else {
             const auto dark = std::make_unique_for_overwrite<std::int16_t[]>(static_cast<std::size_t>(ctx.width) *
                                                                               static_cast<std::size_t>(ctx.height));
             if (!ReadFrameFile(ctx, path, dark.get())) {
-                Report(ctx, kReportError, StepMessage(ctx, 201));
-                result = -1;
+                Report(ctx, KX_REPORT_ERROR, MessageText(ctx.messages, kMsgDarkFrameLoad));
+                result = kStageFailed;
                 clip = false;
             } else {
-                Report(ctx, kReportTimed, "OfsCal start");
+                Report(ctx, KX_REPORT_TIMED, "OfsCal start");
                 SubtractDark(ctx, dark.get());
             }
         }
@@ -114,14 +114,14 @@ int RunOffsetStep(const StepContext& ctx, bool subtractDark)
             shift = NegativePixelShift(ctx.frame, static_cast<std::int64_t>(ctx.width) * ctx.height, ctx.width,
                                        histogram.data());
             if (shift > 0) {
-                Report(ctx, kReportTimed, platform::Format("Shift %d compensates neg pixels", shift));
-                result = 1;
+                Report(ctx, KX_REPORT_TIMED, platform::Format("Shift %d compensates neg pixels", shift));
+                result = kStageDone;
             }
         }
         ShiftAndClip(ctx, shift);
     }
-    if (Aborted(ctx)) return -1;
-    Report(ctx, kReportTimed, "OfsCal done");
+    if (Aborted(ctx)) return kStageFailed;
+    Report(ctx, KX_REPORT_TIMED, "OfsCal done");
     return result;
 }
 

@@ -7,14 +7,15 @@
 #include <cstdint>
 
 #include "calibration/calibration_step.h"
+#include "frame/stage_result.h"
 
 namespace kordex {
 
 // The offset step on ctx.frame. subtractDark false = hardware-dark (the
-// subtraction is skipped; shift and clip still run). Returns 1 done, 0 done
+// subtraction is skipped; shift and clip still run). Returns kStageDone, kStageSkipped done
 // without subtraction because "dark.raw" is missing, -1 the dark frame cannot
 // be read or the job was aborted. Reports through ctx.report (code 20).
-int RunOffsetStep(const StepContext& ctx, bool subtractDark);
+StageResult RunOffsetStep(const StepContext& ctx, bool subtractDark);
 
 // The shift that lifts the darkest pixels of a frame (count pixels) to 0:
 // walking up from the minimum until width / 10 pixels are passed, the value

@@ -51,7 +51,7 @@ bool AutomaticReplacementValue(const std::int16_t* frame, std::int64_t count, in
     return true;
 }
 
-int RunReplacementStep(const StepContext& ctx)
+StageResult RunReplacementStep(const StepContext& ctx)
 {
     const LibrarySettings& s = *ctx.settings;
     int r = s.calRepValue;
@@ -59,8 +59,8 @@ int RunReplacementStep(const StepContext& ctx)
         std::vector<std::int32_t> histogram(65536);
         if (!AutomaticReplacementValue(ctx.frame, static_cast<std::int64_t>(ctx.width) * ctx.height, s.calSatValue,
                                        histogram.data(), &r))
-            return 0;
-        Report(ctx, kReportPlain, platform::Format("Automatic replacement value = %d", r));
+            return kStageSkipped;
+        Report(ctx, KX_REPORT_INFO, platform::Format("Automatic replacement value = %d", r));
     }
     const int first = ctx.FirstInnerColumn(), last = ctx.LastInnerColumn(), w = ctx.width;
     if (r <= 32767) {
@@ -73,7 +73,7 @@ int RunReplacementStep(const StepContext& ctx)
             }
         });
     }
-    return Aborted(ctx) ? -1 : 1;
+    return Aborted(ctx) ? kStageFailed : kStageDone;
 }
 
 }  // namespace kordex

@@ -7,13 +7,14 @@
 #include <cstdint>
 
 #include "calibration/calibration_step.h"
+#include "frame/stage_result.h"
 
 namespace kordex {
 
-// Returns 1 clipped, 0 nothing to do (automatic value with no pixel at or
+// Returns kStageDone clipped, kStageSkipped nothing to do (automatic value with no pixel at or
 // above Cal_SatValue), -1 aborted. The driver calls it only when Cal_RepValue
 // differs from Cal_SatValue.
-int RunReplacementStep(const StepContext& ctx);
+StageResult RunReplacementStep(const StepContext& ctx);
 
 // The automatic replacement value of a frame (count pixels), or false when
 // no pixel reaches satValue. histogram is scratch of 65536 counters.

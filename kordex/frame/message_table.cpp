@@ -1,8 +1,11 @@
 // Message table and its start-up thread.
 #include "frame/message_table.h"
 
+#include <cstdarg>
 #include <chrono>
+#include <cstdio>
 #include <iterator>
+#include <vector>
 
 #include "platform/text.h"
 
@@ -56,6 +59,32 @@ std::string KeyOf(int code)
 }
 
 }  // namespace
+
+std::string MessageText(MessageTable* table, int code)
+{
+    if (table) return table->Text(code);
+    const char* text = BuiltInMessage(code);
+    return text ? text : "";
+}
+
+std::string FormatMessage(MessageTable* table, int code, ...)
+{
+    const std::string format = MessageText(table, code);
+    va_list args;
+    va_start(args, code);
+    va_list copy;
+    va_copy(copy, args);
+    const int length = std::vsnprintf(nullptr, 0, format.c_str(), copy);
+    va_end(copy);
+    std::string text;
+    if (length > 0) {
+        std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
+        std::vsnprintf(buffer.data(), buffer.size(), format.c_str(), args);
+        text.assign(buffer.data(), static_cast<std::size_t>(length));
+    }
+    va_end(args);
+    return text;
+}
 
 const char* BuiltInMessage(int code)
 {

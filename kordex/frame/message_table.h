@@ -24,8 +24,53 @@ namespace kordex {
 
 inline constexpr const char* kUserInterfaceSection = "User Interface";
 
+// The message numbers, named by what they say.
+enum MessageCode : int {
+    kMsgAcquisition = 1,
+    kMsgCalibration = 2,
+    kMsgImgProcess = 3,
+    kMsgDeviceInitialization = 20,
+    kMsgWaitingForDark = 21,
+    kMsgPressTheShotButton = 22,
+    kMsgImageCapturing = 23,
+    kMsgOptimizing = 24,
+    kMsgCancelQuestion = 25,
+    kMsgNoDriver = 101,          // "Can't request class %x-%x-%x-%x (no driver installed)"
+    kMsgNoInterface = 102,       // "PID%4x no interface #%d (check connection)"
+    kMsgWrongInterface = 103,    // "PID%4x wrong interface #%d (check USB-drivers)"
+    kMsgDeviceUsed = 104,        // "Can't create file %s (device is used)"
+    kMsgReadTimeout = 105,       // "Time-out in read-out operation"
+    kMsgPrematureEof = 106,      // "Premature EOF"
+    kMsgParsingCode = 107,       // "Transport stream parsing code #%d"
+    kMsgAbortAcquisition = 150,
+    kMsgDarkFrameLoad = 201,     // "OfsCal can't load dark frame"
+    kMsgGainPointLoad = 202,     // "GainCal can't load calibration point"
+    kMsgAutoMapLoad = 211,       // "BadPixMap can't load automatic map"
+    kMsgManualMapLoad = 212,     // "BadPixMap can't load manual map"
+    kMsgAbortCalibration = 250,
+    kMsgWrongRemap = 301,        // "Wrong re-map parameters"
+    kMsgWrongStep = 302,         // "Wrong parameters of the step"
+    kMsgAuxMissing = 330,        // "Aux IP [%s] does not exist"
+    kMsgAuxFault = 331,          // "Aux IP internal fault"
+    kMsgAuxCantLoad = 332,       // "Aux IP can't load %s"
+    kMsgAuxNoProcedure = 333,    // "Aux IP can't find procedure %s in the DLL"
+    kMsgAbortIp = 350,
+};
+
 // The built-in text of a code, or null when the table has no such code.
 const char* BuiltInMessage(int code);
+
+class MessageTable;
+
+// The text of code from table (the site's override when it is compatible),
+// or the built-in text when table is null; "" for an unknown code without a
+// table. The one way every part of the library gets a numbered text.
+std::string MessageText(MessageTable* table, int code);
+
+// MessageText formatted with the arguments the built-in text expects. The
+// table hands out only an override whose placeholders equal the built-in
+// text's, so the arguments given here always match the format.
+std::string FormatMessage(MessageTable* table, int code, ...);
 
 class MessageTable {
 public:

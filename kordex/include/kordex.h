@@ -56,8 +56,9 @@ enum {
 
 /* Report events (codes): 1 aborted, 2 closed, 20 message, 21 start or
  * progress (0..100 while running, above 100 when done), 22 acquisition data
- * progress. */
+ * progress; a processing job's error reports carry -20. */
 enum {
+    KX_EVENT_ERROR = -20,
     KX_EVENT_ABORTED = 1,
     KX_EVENT_CLOSED = 2,
     KX_EVENT_MESSAGE = 20,
@@ -104,7 +105,7 @@ typedef struct CalibrationJob {
     int32_t imageWidth;   /* cut and rotated image size at start */
     int32_t imageHeight;
     int32_t progress;     /* per cent of counted steps, 255 on success */
-    int16_t* frame;       /* caller's frame, calibrated in place */
+    int16_t* frame;       /* caller's frame; it receives the result when the worker ends */
     int32_t reserved;
     KX_Callback callback; /* caller's callback, may be NULL */
     void* context;        /* third argument of KXC_Process */
@@ -124,7 +125,7 @@ typedef struct ProcessingJob {
     int32_t height;
     int32_t progress;     /* 0..100 while running, 255 on success */
     int32_t mode;         /* the mode number actually used */
-    int16_t* image;       /* caller's image, processed in place */
+    int16_t* image;       /* caller's image; it receives the result when the worker ends */
     KX_Callback callback; /* caller's callback, may be NULL */
     void* window;         /* caller's window (a QWidget*) or NULL */
     int32_t abortState;   /* 0 normal, 1 abort requested, -1 failed */

@@ -32,10 +32,10 @@ void Brush(const StageContext& ctx, int x, int y, int g)
 
 }  // namespace
 
-int BorderBrushUp(const StageContext& ctx, int r)
+StageResult BorderBrushUp(const StageContext& ctx, int r)
 {
     const int w = ctx.width, h = ctx.height;
-    if (r < 1 || 2 * static_cast<std::int64_t>(r) >= w || 2 * static_cast<std::int64_t>(r) >= h) return 0;
+    if (r < 1 || 2 * static_cast<std::int64_t>(r) >= w || 2 * static_cast<std::int64_t>(r) >= h) return kStageSkipped;
     const int outer = std::min(r + 1, 3);
     for (int k = 1; k <= r; ++k) {  // top band, row r - k
         const int y = r - k, g = std::min(k, 3);
@@ -52,7 +52,7 @@ int BorderBrushUp(const StageContext& ctx, int r)
         for (int cx : xs)
             for (int y = cy; y < cy + r; ++y)
                 for (int x = cx; x < cx + r; ++x) Brush(ctx, x, y, outer);
-    return 1;
+    return kStageDone;
 }
 
 }  // namespace kordex

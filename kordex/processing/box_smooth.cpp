@@ -16,6 +16,7 @@
 #include <atomic>
 #include <vector>
 
+#include "frame/job_word.h"
 #include "frame/parallel_rows.h"
 #include "frame/vector_clones.h"
 #include "platform/exact_math.h"
@@ -25,7 +26,7 @@ namespace {
 
 bool Aborted(const std::int32_t* word)
 {
-    return word && std::atomic_ref<const std::int32_t>(*word).load(std::memory_order_relaxed) != 0;
+    return word && LoadWord(word) != 0;
 }
 
 // The sum over positions -r..r clamped into 0..n-1 of at(position).

@@ -75,11 +75,11 @@ bool SegmentationContrastRange(const StageContext& ctx, int* low, int* high)
     return true;
 }
 
-int FinalContrast(const StageContext& ctx)
+StageResult FinalContrast(const StageContext& ctx)
 {
     IpParams& p = *ctx.params;
     BorderBrushUp(ctx, p.finCBrushUpR);
-    if (ctx.Aborted()) return 1;
+    if (ctx.Aborted()) return kStageDone;
     const int equalised = HistogramEqualisation(ctx, p.histEquThreshold);
     if (equalised > 0) {
         ctx.Stage("Hist equal done");
@@ -87,11 +87,11 @@ int FinalContrast(const StageContext& ctx)
     } else if (equalised < 0) {
         ctx.Log(platform::Format("WRN: Hist equal fault code %d", equalised));
     }
-    if (ctx.Aborted()) return 1;
+    if (ctx.Aborted()) return kStageDone;
     const int fMin = p.finCMin, fMax = p.finCMax;
     if (p.classImage) {
         int lo = 0, hi = 0;
-        if (!SegmentationContrastRange(ctx, &lo, &hi)) return 1;
+        if (!SegmentationContrastRange(ctx, &lo, &hi)) return kStageDone;
         const double scale = (static_cast<double>(fMax) - fMin) / (static_cast<double>(hi) - lo);
         ForRows(ctx, 0, ctx.height - 1, [&](int y) {
             std::int16_t* row = ctx.image + static_cast<std::size_t>(y) * ctx.width;
@@ -107,7 +107,7 @@ int FinalContrast(const StageContext& ctx)
             ctx.Stage(platform::Format("Cut histogram %d..%d=>%d..%d", mn, mx, lo, hi));
             ctx.Dump("4fin1cuthist", ctx.image);
         }
-        if (RescaleImage(ctx, fMin, fMax, &mn, &mx) <= 0) return 1;
+        if (RescaleImage(ctx, fMin, fMax, &mn, &mx) <= 0) return kStageDone;
         ctx.Stage(platform::Format("Rescale data %d..%d=>%d..%d", mn, mx, fMin, fMax));
     }
     if (ctx.width >= 2) {
@@ -115,7 +115,7 @@ int FinalContrast(const StageContext& ctx)
         ctx.image[ctx.width - 1] = platform::Wrap16(fMax);
     }
     ctx.Dump("4fin2rescale", ctx.image);
-    return 1;
+    return kStageDone;
 }
 
 }  // namespace kordex

@@ -5,14 +5,15 @@
 // every finished image.
 #pragma once
 
+#include "frame/stage_result.h"
 #include "processing/histogram.h"
 #include "processing/stage_context.h"
 
 namespace kordex {
 
 // Border brush-up of radius r (r < 1, or 2r at or above the width or height:
-// nothing). Returns 1 when done, else 0.
-int BorderBrushUp(const StageContext& ctx, int r);
+// nothing). Returns kStageDone when done, else kStageSkipped.
+StageResult BorderBrushUp(const StageContext& ctx, int r);
 
 // Histogram equalisation with strength t of the interval lowerPercent ..
 // upperPercent of the value range (10..90 in the final stage, 0..99 in the
@@ -25,7 +26,7 @@ int HistogramEqualisation(const StageContext& ctx, int t, double lowerPercent = 
 // frees). Returns false when it fails (too few dark pixels, or high == low).
 bool SegmentationContrastRange(const StageContext& ctx, int* low, int* high);
 
-// The whole stage. Returns 1 (it never fails the run).
-int FinalContrast(const StageContext& ctx);
+// The whole stage. Returns kStageDone (it never fails the run).
+StageResult FinalContrast(const StageContext& ctx);
 
 }  // namespace kordex

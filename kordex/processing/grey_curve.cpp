@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "frame/message_table.h"
+#include "frame/job_word.h"
 #include "platform/exact_math.h"
 #include "platform/text.h"
 #include "processing/grey_remap.h"
@@ -80,7 +81,7 @@ bool BuildThreePointCurve(const IpParams& p, int iA, int iW, int iB, ThreePointC
     return true;
 }
 
-int InvertImage(const StageContext& ctx)
+StageResult InvertImage(const StageContext& ctx)
 {
     ctx.Stage("Inversion re-map started");
     const std::size_t n = ctx.Pixels();
@@ -89,10 +90,10 @@ int InvertImage(const StageContext& ctx)
         std::int16_t* row = ctx.image + static_cast<std::size_t>(y) * ctx.width;
         for (int x = 0; x < ctx.width; ++x) row[x] = Store(m - row[x]);
     });
-    return 1;
+    return kStageDone;
 }
 
-int ApplyThreePointCurve(const StageContext& ctx)
+StageResult ApplyThreePointCurve(const StageContext& ctx)
 {
     const IpParams& p = *ctx.params;
     ctx.Stage("3P-curve re-map started");
@@ -110,15 +111,15 @@ int ApplyThreePointCurve(const StageContext& ctx)
     }
     ThreePointCurve curve;
     if (!BuildThreePointCurve(p, iA, iW, iB, curve)) {
-        ctx.Error(ctx.messages ? ctx.messages->Text(301) : std::string("Wrong re-map parameters"));
-        std::atomic_ref<std::int32_t>(*ctx.abortState).store(-1);
-        return -1;
+        ctx.Error(MessageText(ctx.messages, kMsgWrongRemap));
+        StoreWord(ctx.abortState, -1);
+        return kStageFailed;
     }
     ForRows(ctx, 0, ctx.height - 1, [&](int y) {
         std::int16_t* row = ctx.image + static_cast<std::size_t>(y) * ctx.width;
         for (int x = 0; x < ctx.width; ++x) row[x] = Store(curve.Map(row[x]));
     });
-    return ctx.Aborted() ? 0 : 1;
+    return ctx.Aborted() ? kStageSkipped : kStageDone;
 }
 
 }  // namespace kordex

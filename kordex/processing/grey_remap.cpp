@@ -15,35 +15,35 @@
 
 namespace kordex {
 
-int GreyRemap(const StageContext& ctx)
+StageResult GreyRemap(const StageContext& ctx)
 {
     IpParams& p = *ctx.params;
     if (p.iInvEnable != 0) {
         InvertImage(ctx);
         ctx.Dump("2crv0inv", ctx.image);
     } else {
-        if (ApplyThreePointCurve(ctx) < 0) return -1;
+        if (ApplyThreePointCurve(ctx) < 0) return kStageFailed;
         ctx.Dump("2crv0_3P", ctx.image);
     }
-    if (ctx.Aborted()) return 0;
+    if (ctx.Aborted()) return kStageSkipped;
     if (AnisotropicSmoothing(ctx, p.iInvAniSmooth) > 0) ctx.Dump("2crv1anysm", ctx.image);
-    if (ctx.Aborted()) return 0;
+    if (ctx.Aborted()) return kStageSkipped;
     int mn = 0, mx = 0, lo = 0, hi = 0;
     if (HistogramCut(ctx, p.iInvCutDark, p.iInvCutBright, true, &mn, &mx, &lo, &hi) > 0) {
         ctx.Stage(platform::Format("Cut histogram %d..%d=>%d..%d", mn, mx, lo, hi));
         ctx.Dump("2crv2cuthist", ctx.image);
     }
-    if (ctx.Aborted()) return 0;
+    if (ctx.Aborted()) return kStageSkipped;
     std::string shiftText;
     const int shifted = MedianShift(ctx, p.medianShiftFactor, &shiftText);
     if (!shiftText.empty()) ctx.Stage(shiftText);
     if (shifted > 0) ctx.Dump("2crv3shifthist", ctx.image);
-    if (ctx.Aborted()) return 0;
+    if (ctx.Aborted()) return kStageSkipped;
     if (RescaleImage(ctx, p.iInvMin, p.iInvMax, &mn, &mx) > 0) {
         ctx.Stage(platform::Format("Rescale data %d..%d=>%d..%d", mn, mx, p.iInvMin, p.iInvMax));
         ctx.Dump("2crv4rescale", ctx.image);
     }
-    if (ctx.Aborted()) return 0;
+    if (ctx.Aborted()) return kStageSkipped;
     Segmentation seg;
     if (p.segmentCoeff >= 0.001f) {
         seg = EstimateSegmentation(ctx, p.segmentCoeff);
@@ -63,9 +63,9 @@ int GreyRemap(const StageContext& ctx)
         p.c3oBon = p.estBone;
         ctx.Stage(platform::Format("Est.seg: a=%d w=%d b=%d", p.estAir, p.estWater, p.estBone));
     }
-    if (ctx.Aborted()) return 0;
+    if (ctx.Aborted()) return kStageSkipped;
     ctx.Stage("Re-map done");
-    return 1;
+    return kStageDone;
 }
 
 }  // namespace kordex

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/stage_result.h"
 #include "processing/stage_context.h"
 
 namespace kordex {
@@ -32,11 +33,11 @@ bool BuildThreePointCurve(const IpParams& p, int iA, int iW, int iB, ThreePointC
 
 // Sub-steps, each on ctx.image. Results: > 0 done, 0 skipped, < 0 failed
 // (only the curve fails the stage).
-int InvertImage(const StageContext& ctx);
-int ApplyThreePointCurve(const StageContext& ctx);  // -1: message 301 reported, abort state -1
-int AnisotropicSmoothing(const StageContext& ctx, int strength);
+StageResult InvertImage(const StageContext& ctx);
+StageResult ApplyThreePointCurve(const StageContext& ctx);  // -1: message 301 reported, abort state -1
+StageResult AnisotropicSmoothing(const StageContext& ctx, int strength);
 // Appends its log text to *text ("" when skipped); > 0 when samples moved.
-int MedianShift(const StageContext& ctx, int factor, std::string* text);
+StageResult MedianShift(const StageContext& ctx, int factor, std::string* text);
 
 // The estimated segmentation's result.
 struct Segmentation {
@@ -45,7 +46,7 @@ struct Segmentation {
 };
 Segmentation EstimateSegmentation(const StageContext& ctx, float coefficient);
 
-// The whole stage: returns 1 done, 0 aborted, -1 failed (message 301).
-int GreyRemap(const StageContext& ctx);
+// The whole stage: returns kStageDone, kStageSkipped aborted, kStageFailed (message 301).
+StageResult GreyRemap(const StageContext& ctx);
 
 }  // namespace kordex

@@ -60,16 +60,16 @@ int HistPercentile(std::int64_t n, double percent, const Histogram& h)
     return h.min + added;
 }
 
-int HistogramCut(const StageContext& ctx, double dark, double bright, bool shift, int* min, int* max, int* low,
+StageResult HistogramCut(const StageContext& ctx, double dark, double bright, bool shift, int* min, int* max, int* low,
                  int* high)
 {
     *low = *high = 0x8000;
-    if (dark < 0.00001 && bright < 0.00001) return 0;
+    if (dark < 0.00001 && bright < 0.00001) return kStageSkipped;
     const Histogram h = BuildHistogram(ctx.image, ctx.Pixels());
     *min = h.min;
     *max = h.max;
     const int range = h.Range();
-    if (range <= 4) return 0;
+    if (range <= 4) return kStageSkipped;
     const std::int64_t n = h.n;
     int j = range;
     if (bright > 1e-10) {
@@ -101,12 +101,12 @@ int HistogramCut(const StageContext& ctx, double dark, double bright, bool shift
     });
     *low = shift ? 0 : lo;
     *high = shift ? j - i : hi;
-    return 1;
+    return kStageDone;
 }
 
-int RescaleImage(const StageContext& ctx, int lo, int hi, int* min, int* max)
+StageResult RescaleImage(const StageContext& ctx, int lo, int hi, int* min, int* max)
 {
-    if (lo == hi) return 0;
+    if (lo == hi) return kStageSkipped;
     const std::size_t n = ctx.Pixels();
     int mn = ctx.image[0], mx = ctx.image[0];
     for (std::size_t i = 0; i < n; ++i) {
@@ -115,14 +115,14 @@ int RescaleImage(const StageContext& ctx, int lo, int hi, int* min, int* max)
     }
     *min = mn;
     *max = mx;
-    if (mn >= mx) return -1;
+    if (mn >= mx) return kStageFailed;
     const float scale = static_cast<float>(static_cast<std::int64_t>(hi) - lo) / static_cast<float>(mx - mn);
     ForRows(ctx, 0, ctx.height - 1, [&](int y) {
         std::int16_t* row = ctx.image + static_cast<std::size_t>(y) * ctx.width;
         for (int x = 0; x < ctx.width; ++x)
             row[x] = platform::Wrap16(platform::Near64(static_cast<double>((row[x] - mn) * scale)) + lo);
     });
-    return 1;
+    return kStageDone;
 }
 
 }  // namespace kordex

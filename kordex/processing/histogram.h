@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/stage_result.h"
 #include "processing/stage_context.h"
 
 namespace kordex {
@@ -28,17 +29,17 @@ int HistPercentile(std::int64_t n, double percent, const Histogram& h);
 
 // The histogram cut: dark and bright per cent cut at both ends, every sample
 // limited to the kept interval; with shift the interval's low end becomes 0.
-// Returns 1 and fills the four values (min, max of the image and the new
+// Returns kStageDone and fills the four values (min, max of the image and the new
 // range as logged: 0..j-i with shift, low..high without) when it acted; 0
 // when both per cents are below 0.00001 or the image spans 4 levels or fewer
 // (then *low = *high = 0x8000). Runs on ParallelRows.
-int HistogramCut(const StageContext& ctx, double dark, double bright, bool shift, int* min, int* max, int* low,
+StageResult HistogramCut(const StageContext& ctx, double dark, double bright, bool shift, int* min, int* max, int* low,
                  int* high);
 
 // Rescale to lo..hi: nothing (0) when lo == hi; -1 without change when the
 // image is flat; else 1 with every sample near((v - min) * scale) + lo,
 // scale = (hi - lo) / (max - min) in single precision. min and max receive
 // the image's old range.
-int RescaleImage(const StageContext& ctx, int lo, int hi, int* min, int* max);
+StageResult RescaleImage(const StageContext& ctx, int lo, int hi, int* min, int* max);
 
 }  // namespace kordex

@@ -32,7 +32,7 @@ void DispatchProcessingReport(ProcessingJob* job)
 }  // namespace
 
 const JobKind kStandardJob = {static_cast<int>(Slot::Processing), kProcessingCloseTimeoutMs, "IP closed",
-                              "WRN: IP closed by timeout", 350, true};
+                              "WRN: IP closed by timeout", kMsgAbortIp, true};
 
 ProcessingRun::ProcessingRun() : WorkerJob(kStandardJob, &DispatchProcessingReport), worker(&RunProcessing) {}
 
@@ -85,11 +85,11 @@ int RunProcessing(ProcessingRun& run)
     };
     auto aborted = [&] { return run.AbortRequested(); };
     auto refresh = [&](int progress) {
-        run.Report(kIpPlain, kIpCodeProgress, "", progress);
+        run.Report(KX_REPORT_INFO, KX_EVENT_PROGRESS, "", progress);
     };
 
     run.dumpDir = PrepareImageFolder(run.homePath, job.width, job.height, run.settings.saveTempImgProcess != 0);
-    run.Report(kIpTimed, kIpCodeProgress,
+    run.Report(KX_REPORT_TIMED, KX_EVENT_PROGRESS,
              platform::Format("IP start flags=%xh threads=%d (mode %d \"%s\")", static_cast<unsigned>(flags),
                               run.settings.numParallelThreads, job.mode, run.caption.c_str()));
     const int before = ((flags & kIpDespeckle) ? 1 : 0) + ((flags & kIpRemap) ? 1 : 0);
@@ -103,7 +103,7 @@ int RunProcessing(ProcessingRun& run)
         d.height = job.height;
         d.threads = run.settings.numParallelThreads;
         d.abortWord = run.AbortWord();
-        d.report = [&run](const std::string& text) { run.Report(kIpTimed, kIpCodeLog, text); };
+        d.report = [&run](const std::string& text) { run.Report(KX_REPORT_TIMED, KX_EVENT_MESSAGE, text); };
         d.dump = [&run](const std::string& name, const std::int16_t* buffer) { Dump(run, name, buffer); };
         ImageDespeckleParams p;
         p.threshold = run.params.despeckleThreshold;
@@ -129,7 +129,7 @@ int RunProcessing(ProcessingRun& run)
     if (aborted()) return end(-1);
     FillImageOutline(run, 0);
     HandOverImage(run);
-    run.Report(kIpTimed, kIpCodeProgress, "IP done", 255);
+    run.Report(KX_REPORT_TIMED, KX_EVENT_PROGRESS, "IP done", 255);
     return end(0);
 }
 

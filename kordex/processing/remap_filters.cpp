@@ -14,9 +14,9 @@
 
 namespace kordex {
 
-int AnisotropicSmoothing(const StageContext& ctx, int strength)
+StageResult AnisotropicSmoothing(const StageContext& ctx, int strength)
 {
-    if (strength == 0 || ctx.width < 3 || ctx.height < 3) return 0;
+    if (strength == 0 || ctx.width < 3 || ctx.height < 3) return kStageSkipped;
     const std::vector<std::int16_t> src(ctx.image, ctx.image + ctx.Pixels());
     const float factor = static_cast<float>(std::abs(static_cast<double>(strength))) * 0.01f;
     const double wV = strength > 0 ? 0.3 : 0.05, wH = strength > 0 ? 0.05 : 0.3;
@@ -33,26 +33,26 @@ int AnisotropicSmoothing(const StageContext& ctx, int strength)
             out[x] = platform::Wrap16(p + platform::Near(static_cast<double>(factor) * change));
         }
     });
-    return 1;
+    return kStageDone;
 }
 
-int MedianShift(const StageContext& ctx, int factor, std::string* text)
+StageResult MedianShift(const StageContext& ctx, int factor, std::string* text)
 {
     const std::int64_t f = std::abs(static_cast<std::int64_t>(factor));
-    if (f == 0) return 0;
+    if (f == 0) return kStageSkipped;
     *text = platform::Format("shift: fix %d ", static_cast<int>(f > 2147483647 ? 2147483647 : f));
     Histogram h = BuildHistogram(ctx.image, ctx.Pixels());
     const int range = h.Range();
     if (range < 20) {
         *text += platform::Format("WRN: skip code #1 (data gamut %d is too small )", range);
-        return 0;
+        return kStageSkipped;
     }
     std::int64_t total = 0, moment = 0;
     for (int i = 0; i <= range; ++i) {
         const std::int64_t product = static_cast<std::int64_t>(i) * h.counts[static_cast<std::size_t>(i)];
         if (product < 0) {
             *text += "ERR: integer overflow";
-            return 0;
+            return kStageSkipped;
         }
         total += h.counts[static_cast<std::size_t>(i)];
         moment += product;
@@ -62,7 +62,7 @@ int MedianShift(const StageContext& ctx, int factor, std::string* text)
     while (m <= range && sum < total / 2) sum += h.counts[static_cast<std::size_t>(m++)];
     if (m < mean + 10) {
         *text += "INFO: skip code #2 (don't shift up)";
-        return 0;
+        return kStageSkipped;
     }
     // f is at most 2^31, m - mean at most 65535: the product fits in 64 bits,
     // and so does the point (at most a few million) times total.
@@ -76,7 +76,7 @@ int MedianShift(const StageContext& ctx, int factor, std::string* text)
     }
     if (range - k < 20) {
         *text += "WRN: skip code #3";
-        return 0;
+        return kStageSkipped;
     }
     const int floor = h.min + k, ceiling = h.max;
     ForRows(ctx, 0, ctx.height - 1, [&](int y) {
@@ -87,7 +87,7 @@ int MedianShift(const StageContext& ctx, int factor, std::string* text)
         }
     });
     *text += platform::Format("INFO: %d..%d =>%d..%d", h.min, h.max, floor, h.max);
-    return 1;
+    return kStageDone;
 }
 
 }  // namespace kordex

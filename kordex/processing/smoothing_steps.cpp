@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "frame/job_word.h"
 #include "frame/parallel_rows.h"
 #include "frame/vector_clones.h"
 #include "platform/exact_math.h"
@@ -29,7 +30,7 @@ constexpr int kMaxTableRadius = 40;
 
 void FailRun(const StageContext& ctx)
 {
-    std::atomic_ref<std::int32_t>(*ctx.abortState).store(-1);
+    StoreWord(ctx.abortState, -1);
 }
 
 std::int64_t ControlledWeight(const StageContext& ctx, const SmoothingControl& c, std::size_t i)
@@ -213,20 +214,20 @@ std::array<std::vector<DiscOffset>, 8> DiscSectors(int rad)
     return sectors;
 }
 
-int DirectionalSmoothing(const StageContext& ctx, int rad, int tag, const SmoothingControl& control)
+StageResult DirectionalSmoothing(const StageContext& ctx, int rad, int tag, const SmoothingControl& control)
 {
     if (rad > kMaxTableRadius) {
         FailRun(ctx);
-        return -1;
+        return kStageFailed;
     }
     const std::array<std::vector<DiscOffset>, 8> sectors = DiscSectors(rad);
     for (const auto& s : sectors)
         if (s.empty() || s.size() > kMaxSectorOffsets) {
             FailRun(ctx);
-            return -1;
+            return kStageFailed;
         }
     const int w = ctx.width, h = ctx.height;
-    if (2 * rad >= w || 2 * rad >= h) return 1;  // no pixel is Rad away from every edge
+    if (2 * rad >= w || 2 * rad >= h) return kStageDone;  // no pixel is Rad away from every edge
     // Offsets are listed row by row with x rising, so neighbours along a row
     // join into runs; the long runs are summed from prefix sums, the samples
     // of the others one by one (as offsets into the image).
@@ -327,14 +328,14 @@ int DirectionalSmoothing(const StageContext& ctx, int rad, int tag, const Smooth
             }
         }
     });
-    return 1;
+    return kStageDone;
 }
 
-int WeightedSmoothing(const StageContext& ctx, int rad, int tag, const SmoothingControl& control)
+StageResult WeightedSmoothing(const StageContext& ctx, int rad, int tag, const SmoothingControl& control)
 {
     if (rad > kMaxTableRadius) {
         FailRun(ctx);
-        return -1;
+        return kStageFailed;
     }
     const int w = ctx.width, h = ctx.height;
     std::vector<std::ptrdiff_t> disc;
@@ -343,12 +344,12 @@ int WeightedSmoothing(const StageContext& ctx, int rad, int tag, const Smoothing
             if (x * x + y * y <= rad * rad) disc.push_back(static_cast<std::ptrdiff_t>(y) * w + x);
     if (disc.size() > kMaxDiscOffsets) {
         FailRun(ctx);
-        return -1;
+        return kStageFailed;
     }
-    if (2 * rad >= w || 2 * rad >= h) return 1;
+    if (2 * rad >= w || 2 * rad >= h) return kStageDone;
     const std::int64_t threshold = std::llabs(static_cast<long long>(tag));
     const std::int64_t t1 = threshold / 2, t2 = 2 * (threshold / 2);
-    if (t1 == 0) return 1;  // no sample is ever close enough: nothing changes
+    if (t1 == 0) return kStageDone;  // no sample is ever close enough: nothing changes
     // |s - v| is at most 65535, so limited thresholds compare the same.
     const int near = static_cast<int>(std::min<std::int64_t>(t1, 65536));
     const int far = static_cast<int>(std::min<std::int64_t>(t2, 131072));
@@ -373,16 +374,16 @@ int WeightedSmoothing(const StageContext& ctx, int rad, int tag, const Smoothing
             }
         }
     });
-    return 1;
+    return kStageDone;
 }
 
-int IntrinsicSharpening(const StageContext& ctx, int rad, const UsmStep& step)
+StageResult IntrinsicSharpening(const StageContext& ctx, int rad, const UsmStep& step)
 {
     const IpParams& p = *ctx.params;
     const int w = ctx.width, h = ctx.height;
     const std::size_t n = ctx.Pixels();
     const std::int64_t r = rad;
-    if (r > (1 << 20)) return -1;
+    if (r > (1 << 20)) return kStageFailed;
     // Gains limited so no product below can leave the 64-bit range.
     const double f = std::clamp(step.w * 0.06, -1e9, 1e9);
     const double g = std::clamp(step.w * 0.06 * static_cast<double>(step.f9), -1e9, 1e9);
@@ -390,19 +391,19 @@ int IntrinsicSharpening(const StageContext& ctx, int rad, const UsmStep& step)
     const std::int32_t* abortWord = ctx.abortState;
     std::vector<std::int16_t> scratch(n), box1(n), contour(n), blurred(n), blurred2;
     // 1. Contour: |box(R) - box(2R)|, smoothed with 2R + R/3, cut 0.01 % at both ends.
-    if (!BoxSmoothInto(w, h, rad, ctx.image, box1.data(), abortWord, ctx.threads, scratch.data())) return -1;
-    if (!BoxSmoothInto(w, h, 2 * rad, ctx.image, contour.data(), abortWord, ctx.threads, scratch.data())) return -1;
+    if (!BoxSmoothInto(w, h, rad, ctx.image, box1.data(), abortWord, ctx.threads, scratch.data())) return kStageFailed;
+    if (!BoxSmoothInto(w, h, 2 * rad, ctx.image, contour.data(), abortWord, ctx.threads, scratch.data())) return kStageFailed;
     for (std::size_t i = 0; i < n; ++i)
         contour[i] = platform::Wrap16(std::abs(static_cast<int>(box1[i]) - contour[i]));
     if (!BoxSmooth(w, h, static_cast<int>(2 * r + r / 3), contour.data(), abortWord, ctx.threads, scratch.data()))
-        return -1;
+        return kStageFailed;
     StageContext cctx = ctx;
     cctx.image = contour.data();
     int mn, mx, lo, hi;
     HistogramCut(cctx, 0.01, 0.01, false, &mn, &mx, &lo, &hi);
     ctx.Dump(platform::Format("3ausm_cont_%d", rad), contour.data());
     // 2. B = box(R + 1).
-    if (!BoxSmoothInto(w, h, rad + 1, ctx.image, blurred.data(), abortWord, ctx.threads, scratch.data())) return -1;
+    if (!BoxSmoothInto(w, h, rad + 1, ctx.image, blurred.data(), abortWord, ctx.threads, scratch.data())) return kStageFailed;
     // 3. Level table.
     SineTable level;
     bool built;
@@ -414,19 +415,19 @@ int IntrinsicSharpening(const StageContext& ctx, int rad, const UsmStep& step)
         const auto [bmin, bmax] = std::minmax_element(blurred.begin(), blurred.end());
         built = BuildSineTable(*bmin, *bmax, 0, 0, -0.7853975, 3.1415901, level);
     }
-    if (!built) return -1;
+    if (!built) return kStageFailed;
     RampDownTop(level, 0.85);
     // 4. Contour table over C's whole range: a falling half sine over its
     // lower half (top share 50 %), the upper half keeping the last value 0.
     // So a C spanning 10 levels or more always has its table.
     const auto [cmin, cmax] = std::minmax_element(contour.begin(), contour.end());
     SineTable cont;
-    if (!BuildSineTable(*cmin, *cmax, 0, 50, 1.570795, 4.712385, cont)) return -1;
+    if (!BuildSineTable(*cmin, *cmax, 0, 50, 1.570795, 4.712385, cont)) return kStageFailed;
     // 5. B2 = box(R2).
     const bool second = r2 > 0 && g > 0;
     if (second) {
         blurred2.resize(n);
-        if (!BoxSmoothInto(w, h, r2, ctx.image, blurred2.data(), abortWord, ctx.threads, scratch.data())) return -1;
+        if (!BoxSmoothInto(w, h, r2, ctx.image, blurred2.data(), abortWord, ctx.threads, scratch.data())) return kStageFailed;
     }
     // 6. Apply to the pixels at least Rad away from every edge, as every
     // smoothing step does; the coefficient dump reuses the scratch image and
@@ -435,7 +436,7 @@ int IntrinsicSharpening(const StageContext& ctx, int rad, const UsmStep& step)
     std::fill(scratch.begin(), scratch.end(), std::int16_t{0});
     if (2 * r >= w || 2 * r >= h) {
         ctx.Dump(platform::Format("3ausm_coeff_%d", rad), coeff);
-        return 1;
+        return kStageDone;
     }
     ForRows(ctx, rad, h - 1 - rad, [&](int y) {
         for (int x = rad; x < w - rad; ++x) {
@@ -450,7 +451,7 @@ int IntrinsicSharpening(const StageContext& ctx, int rad, const UsmStep& step)
         }
     });
     ctx.Dump(platform::Format("3ausm_coeff_%d", rad), coeff);
-    return 1;
+    return kStageDone;
 }
 
 }  // namespace kordex

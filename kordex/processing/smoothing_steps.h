@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "frame/stage_result.h"
 #include "processing/difference_control.h"
 #include "processing/stage_context.h"
 
@@ -35,10 +36,10 @@ struct SmoothingControl {
     const WeightCurve* positive = nullptr;  // the step's positive-difference curve, or null
 };
 
-// Each returns 1 done, -1 failed (the image unchanged unless the abort
+// Each returns kStageDone, kStageFailed (the image unchanged unless the abort
 // state was set meanwhile).
-int DirectionalSmoothing(const StageContext& ctx, int rad, int tag, const SmoothingControl& control);
-int WeightedSmoothing(const StageContext& ctx, int rad, int tag, const SmoothingControl& control);
-int IntrinsicSharpening(const StageContext& ctx, int rad, const UsmStep& step);
+StageResult DirectionalSmoothing(const StageContext& ctx, int rad, int tag, const SmoothingControl& control);
+StageResult WeightedSmoothing(const StageContext& ctx, int rad, int tag, const SmoothingControl& control);
+StageResult IntrinsicSharpening(const StageContext& ctx, int rad, const UsmStep& step);
 
 }  // namespace kordex

@@ -4,26 +4,20 @@
 // them.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
 
+#include "frame/job_word.h"
 #include "frame/message_table.h"
 #include "frame/settings.h"
+#include "kordex.h"
 #include "processing/ip_params.h"
 
 namespace kordex {
 
-inline constexpr int kIpPlain = 0;   // plain log line
-inline constexpr int kIpTimed = 1;   // time-stamped stage line
-inline constexpr int kIpError = 2;   // error line (and a log flush)
-inline constexpr int kIpCodeLog = 20;
-inline constexpr int kIpCodeError = -20;
-inline constexpr int kIpCodeProgress = 21;
-
 struct StageContext {
-    std::int16_t* image = nullptr;  // width x height, the caller's, changed in place
+    std::int16_t* image = nullptr;  // width x height, the run's copy, changed in place
     int width = 0;
     int height = 0;
     int threads = 1;                      // NumParallelThreads
@@ -31,18 +25,18 @@ struct StageContext {
     IpParams* params = nullptr;           // the run's copy; stages may change run-time fields
     const LibrarySettings* settings = nullptr;
     MessageTable* messages = nullptr;     // the numbered texts; may be null (built-in texts)
-    // One report (kind kIp*, code kIpCode*); called on the worker thread. May
-    // be empty.
+    // One report (kind KX_REPORT_*, code KX_EVENT_*); called on the worker
+    // thread. May be empty.
     std::function<void(int kind, int code, const std::string& text)> report;
     // The "$i<name>.raw" dump of a width x height buffer; called only when
     // dumps are on. May be empty.
     std::function<void(const std::string& name, const std::int16_t* buffer)> dump;
 
     std::size_t Pixels() const { return static_cast<std::size_t>(width) * static_cast<std::size_t>(height); }
-    bool Aborted() const { return std::atomic_ref<std::int32_t>(*abortState).load() != 0; }
-    void Log(const std::string& text) const { if (report) report(kIpPlain, kIpCodeLog, text); }
-    void Stage(const std::string& text) const { if (report) report(kIpTimed, kIpCodeLog, text); }
-    void Error(const std::string& text) const { if (report) report(kIpError, kIpCodeError, text); }
+    bool Aborted() const { return LoadWord(abortState) != 0; }
+    void Log(const std::string& text) const { if (report) report(KX_REPORT_INFO, KX_EVENT_MESSAGE, text); }
+    void Stage(const std::string& text) const { if (report) report(KX_REPORT_TIMED, KX_EVENT_MESSAGE, text); }
+    void Error(const std::string& text) const { if (report) report(KX_REPORT_ERROR, KX_EVENT_ERROR, text); }
     void Dump(const std::string& name, const std::int16_t* buffer) const { if (dump) dump(name, buffer); }
 };
 

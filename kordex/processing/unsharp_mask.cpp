@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "frame/job_word.h"
 #include "platform/exact_math.h"
 #include "platform/text.h"
 #include "processing/box_smooth.h"
@@ -182,7 +183,7 @@ int UnsharpStep(const StageContext& ctx, BlurCache& cache, const UsmStep& s, boo
 
 }  // namespace
 
-int UnsharpMask(const StageContext& ctx, int stagesBefore, const std::function<void(int progress)>& progress)
+StageResult UnsharpMask(const StageContext& ctx, int stagesBefore, const std::function<void(int progress)>& progress)
 {
     IpParams& p = *ctx.params;
     const int count = platform::ClampInt(p.numSteps, 0, kMaxUsmSteps);
@@ -202,7 +203,7 @@ int UnsharpMask(const StageContext& ctx, int stagesBefore, const std::function<v
         cache.Register({s.r2, 0}, k);
     }
     auto aborted = [&] { return ctx.Aborted(); };
-    if (difCtrl && !cache.MakeDensity(r0) && aborted()) return std::atomic_ref<std::int32_t>(*ctx.abortState).load() < 0 ? -1 : 0;
+    if (difCtrl && !cache.MakeDensity(r0) && aborted()) return LoadWord(ctx.abortState) < 0 ? kStageFailed : kStageSkipped;
     bool firstUnsharpSeen = false, refreshed = false;
     for (int k = 1; k <= count; ++k) {
         const UsmStep& s = p.steps[static_cast<std::size_t>(k - 1)];
@@ -241,10 +242,10 @@ int UnsharpMask(const StageContext& ctx, int stagesBefore, const std::function<v
         if (result < 0) {
             if (!aborted())
                 ctx.Log("WRN: could not apply to this data!");
-            else if (std::atomic_ref<std::int32_t>(*ctx.abortState).load() < 0)
-                ctx.Error(ctx.messages ? ctx.messages->Text(302) : std::string("Wrong parameters of the step"));
+            else if (LoadWord(ctx.abortState) < 0)
+                ctx.Error(MessageText(ctx.messages, kMsgWrongStep));
         }
-        if (aborted()) return std::atomic_ref<std::int32_t>(*ctx.abortState).load() < 0 ? -1 : 0;
+        if (aborted()) return LoadWord(ctx.abortState) < 0 ? kStageFailed : kStageSkipped;
         if (s.r1 >= 0) {
             ctx.Stage(platform::Format("step %d R1=%d R2=%d CR1=%d CR2=%d W=%d passed", k, s.r1, s.r2, s.cr1, s.cr2, s.w));
             ctx.Dump(platform::Format("3s%2.2dush_%3.3d_%3.3d", k, s.r1, s.r2), ctx.image);
@@ -260,7 +261,7 @@ int UnsharpMask(const StageContext& ctx, int stagesBefore, const std::function<v
         if (progress) progress((k + stagesBefore) * 100 / (stagesBefore + count));
     }
     ctx.Stage("Unsharpen mask done");
-    return 1;
+    return kStageDone;
 }
 
 }  // namespace kordex

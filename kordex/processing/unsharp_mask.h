@@ -6,15 +6,16 @@
 
 #include <functional>
 
+#include "frame/stage_result.h"
 #include "processing/stage_context.h"
 
 namespace kordex {
 
 // Runs the steps of ctx.params. stagesBefore: the run's stages before this
 // one (for the progress); progress(p) is called after every step with the
-// run's new progress. Returns 1 done, -1 after an abort with error (message
+// run's new progress. Returns kStageDone, kStageFailed after an abort with error (message
 // 302 reported), 0 after a plain abort.
-int UnsharpMask(const StageContext& ctx, int stagesBefore, const std::function<void(int progress)>& progress);
+StageResult UnsharpMask(const StageContext& ctx, int stagesBefore, const std::function<void(int progress)>& progress);
 
 // True when difference control is on for the steps 0..count-1.
 bool DifferenceControlOn(const IpParams& p);

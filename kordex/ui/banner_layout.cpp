@@ -3,6 +3,8 @@
 // button, blue while the image streams in, green while it is optimised.
 #include "ui/banner_layout.h"
 
+#include "frame/message_table.h"
+
 namespace kordex::ui {
 
 namespace {
@@ -50,13 +52,13 @@ int BannerStateText(int state, bool brightFrame)
 {
     switch (state) {
     case 1:
-        return brightFrame ? 22 : 21;
+        return brightFrame ? kMsgPressTheShotButton : kMsgWaitingForDark;
     case 2:
-        return 23;
+        return kMsgImageCapturing;
     case 3:
-        return 24;
+        return kMsgOptimizing;
     default:
-        return 20;
+        return kMsgDeviceInitialization;
     }
 }
 

@@ -158,7 +158,7 @@ void BannerWindow::mouseDoubleClickEvent(QMouseEvent*)
     dragging_ = false;
     platform::MessageBoxRequest request;
     request.title = kLibraryTitle;
-    request.text = Lib().messages.Text(25);
+    request.text = Lib().messages.Text(kMsgCancelQuestion);
     request.icon = platform::BoxIcon::Question;
     request.buttons = platform::BoxButtons::YesNo;
     request.defaultAnswer = platform::BoxAnswer::No;

@@ -172,7 +172,7 @@ TEST_F(GainStepTest, UnreadablePointFailsAndSetsTheAbortWord)
     WriteFrameFile("A01_08000.raw", std::vector<std::int16_t>(15, 0));
     EXPECT_EQ(kordex::RunGainStep(ctx), -1);
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back().kind, kordex::kReportError);
+    EXPECT_EQ(lines.back().kind, KX_REPORT_ERROR);
     EXPECT_EQ(lines.back().text, "GainCal can't load calibration point");
     EXPECT_EQ(abortWord, -1);
     EXPECT_EQ(At(0, 0), 10);

@@ -88,7 +88,7 @@ TEST_F(OffsetStepTest, UnreadableDarkFrameFailsWithoutTouchingTheFrame)
     WriteFrameFile("dark.raw", std::vector<std::int16_t>(19, 0));  // one pixel short
     EXPECT_EQ(kordex::RunOffsetStep(ctx, true), -1);
     EXPECT_TRUE(Reported("OfsCal can't load dark frame"));
-    EXPECT_EQ(lines.front().kind, kordex::kReportError) << AllLines();
+    EXPECT_EQ(lines.front().kind, KX_REPORT_ERROR) << AllLines();
     EXPECT_EQ(At(0, 0), -5) << "neither subtraction nor clip";
 }
 

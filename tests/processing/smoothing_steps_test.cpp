@@ -84,7 +84,7 @@ struct SmoothingCase {
     int threads;
 };
 
-using Step = int (*)(const kordex::StageContext&, int rad, int tag, const SmoothingControl&);
+using Step = kordex::StageResult (*)(const kordex::StageContext&, int rad, int tag, const SmoothingControl&);
 using ReferenceStep = std::vector<std::int16_t> (*)(const std::vector<std::int16_t>&, int w, int h, int rad, int tag,
                                                     const SmoothingControl&);
 

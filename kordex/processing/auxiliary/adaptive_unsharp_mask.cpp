@@ -30,9 +30,9 @@ constexpr int kMaxRadius = 1 << 20;
 
 }  // namespace
 
-int AdaptiveUnsharpMask(const StageContext& ctx, int r1, int r3, int r4, float w3, float w4)
+StageResult AdaptiveUnsharpMask(const StageContext& ctx, int r1, int r3, int r4, float w3, float w4)
 {
-    if (r1 <= 0 || r3 <= 0 || !(w3 > 0)) return 0;
+    if (r1 <= 0 || r3 <= 0 || !(w3 > 0)) return kStageSkipped;
     r1 = std::min(r1, kMaxRadius);
     r3 = std::min(r3, kMaxRadius);
     r4 = std::min(r4, kMaxRadius);
@@ -54,13 +54,13 @@ int AdaptiveUnsharpMask(const StageContext& ctx, int r1, int r3, int r4, float w
     BoxSmoothInto(w, h, r3, ctx.image, b3.data(), nullptr, ctx.threads, scratch.data());
     const auto [b3min, b3max] = std::minmax_element(b3.begin(), b3.end());
     SineTable level;
-    if (!BuildSineTable(*b3min, *b3max, 10, 50, -1.570795, 1.884954, level)) return 0;
+    if (!BuildSineTable(*b3min, *b3max, 10, 50, -1.570795, 1.884954, level)) return kStageSkipped;
     RampDownTop(level, 0.75);
 
     // 4. The contour weight over the values of C.
     const auto [cmin, cmax] = std::minmax_element(contour.begin(), contour.end());
     SineTable edge;
-    if (!BuildSineTable(*cmin, *cmax, 0, 50, 1.570795, 4.712385, edge)) return 0;
+    if (!BuildSineTable(*cmin, *cmax, 0, 50, 1.570795, 4.712385, edge)) return kStageSkipped;
 
     // 5. B4.
     const bool second = w4 > 0 && r4 > 0;
@@ -86,7 +86,7 @@ int AdaptiveUnsharpMask(const StageContext& ctx, int r1, int r3, int r4, float w
         }
     });
     ctx.Dump("5ausm_coeff.raw", coeff);
-    return 1;
+    return kStageDone;
 }
 
 }  // namespace kordex::auxiliary

@@ -16,7 +16,6 @@
 #include "frame/frame_files.h"
 #include "frame/library.h"
 #include "platform/text.h"
-#include "processing/auxiliary/aux_messages.h"
 #include "processing/auxiliary/calpost_binding.h"
 #include "processing/auxiliary/internal_chain.h"
 #include "processing/auxiliary/toneforge_call.h"
@@ -60,7 +59,7 @@ int RunProcessor(ProcessingRun& run, const StageContext& ctx, const std::string&
 }  // namespace
 
 const JobKind kAuxiliaryJob = {static_cast<int>(Slot::AuxProcessing), kAuxiliaryCloseTimeoutMs, "Aux IP closed",
-                               "WRN: Aux IP closed by timeout", 350, true};
+                               "WRN: Aux IP closed by timeout", kMsgAbortIp, true};
 
 std::shared_ptr<ProcessingRun> PrepareAuxiliary(std::int32_t flags, KX_Callback callback, void* window,
                                                 std::int16_t* image, int mode)
@@ -90,12 +89,12 @@ int RunAuxiliary(ProcessingRun& run)
     run.caption = std::string(platform::Trim(run.profile.ReadString("Caption", "")));
     MessageTable* messages = &Lib().messages;
     if (run.caption.empty()) {
-        run.Report(kIpError, kIpCodeError, AuxMessage(messages, kMsgAuxMissing, section));
+        run.Report(KX_REPORT_ERROR, KX_EVENT_ERROR, FormatMessage(messages, kMsgAuxMissing, section.c_str()));
         StoreWord(run.AbortWord(), -1);
         return end();
     }
-    run.Report(kIpTimed, kIpCodeProgress, platform::Format("Aux IP [%s] started", section.c_str()));
-    run.Report(kIpPlain, kIpCodeLog, platform::Format("Mode name: %s", run.caption.c_str()));
+    run.Report(KX_REPORT_TIMED, KX_EVENT_PROGRESS, platform::Format("Aux IP [%s] started", section.c_str()));
+    run.Report(KX_REPORT_INFO, KX_EVENT_MESSAGE, platform::Format("Mode name: %s", run.caption.c_str()));
 
     StageContext ctx = MakeContext(run);
     ctx.dump = nullptr;
@@ -113,11 +112,11 @@ int RunAuxiliary(ProcessingRun& run)
     if (result > 0) {
         FillImageOutline(run, 0);
         HandOverImage(run);
-        run.Report(kIpTimed, kIpCodeProgress, "Aux IP done", 255);
+        run.Report(KX_REPORT_TIMED, KX_EVENT_PROGRESS, "Aux IP done", 255);
         return end(false);
     }
     StoreWord(run.AbortWord(), -1);
-    run.Report(kIpError, kIpCodeError, error.empty() ? AuxMessage(messages, kMsgAuxFault) : error);
+    run.Report(KX_REPORT_ERROR, KX_EVENT_ERROR, error.empty() ? MessageText(messages, kMsgAuxFault) : error);
     return end();
 }
 

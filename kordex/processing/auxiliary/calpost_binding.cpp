@@ -16,7 +16,7 @@
 #include "calpost.h"
 #include "platform/dynamic_library.h"
 #include "platform/paths.h"
-#include "processing/auxiliary/aux_messages.h"
+#include "frame/message_table.h"
 #include "processing/final_contrast.h"
 
 namespace kordex::auxiliary {
@@ -74,17 +74,17 @@ std::string LocateCalpost(const std::string& libraryDir, const std::string& home
     return fileName;
 }
 
-int RunCalpost(const StageContext& ctx, const CalpostParams& c, const std::string& libraryPath, std::string* error)
+StageResult RunCalpost(const StageContext& ctx, const CalpostParams& c, const std::string& libraryPath, std::string* error)
 {
     platform::DynamicLibrary library;
     if (!library.Open(libraryPath)) {
-        *error = AuxMessage(ctx.messages, kMsgAuxCantLoad, libraryPath);
-        return -1;
+        *error = FormatMessage(ctx.messages, kMsgAuxCantLoad, libraryPath.c_str());
+        return kStageFailed;
     }
     const auto postPrc = SymbolAs<PostPrcFunction>(library, kCalpostProcedure);
     if (!postPrc) {
-        *error = AuxMessage(ctx.messages, kMsgAuxNoProcedure, kCalpostProcedure);
-        return -1;  // the library unloads with `library`
+        *error = FormatMessage(ctx.messages, kMsgAuxNoProcedure, kCalpostProcedure);
+        return kStageFailed;  // the library unloads with `library`
     }
     const auto calpostFree = SymbolAs<CalpostFreeFunction>(library, "CalpostFree");
 
@@ -102,8 +102,8 @@ int RunCalpost(const StageContext& ctx, const CalpostParams& c, const std::strin
                                     c.lcil, c.lcsl, c.lccrx, c.lccry,
                                     c.alcl, c.alch, c.als1, c.alsks, c.alsal, c.alga, c.alal);
     if (!result) {
-        *error = AuxMessage(ctx.messages, kMsgAuxFault);
-        return -1;
+        *error = MessageText(ctx.messages, kMsgAuxFault);
+        return kStageFailed;
     }
     const std::size_t n = ctx.Pixels();
     for (std::size_t k = 0; k < n; ++k) ctx.image[n - 1 - k] = static_cast<std::int16_t>(result[k]);
@@ -111,7 +111,7 @@ int RunCalpost(const StageContext& ctx, const CalpostParams& c, const std::strin
         calpostFree(result);
     else
         std::free(result);
-    return 1;
+    return kStageDone;
 }
 
 }  // namespace kordex::auxiliary

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "frame/stage_result.h"
 #include "platform/profile_file.h"
 #include "processing/stage_context.h"
 
@@ -53,10 +54,10 @@ void RemoveIsolatedPixels(const StageContext& ctx);
 // border brush-up with radius 4, dump "1normal.raw", the call, and the
 // result copied back turned by 180 degrees (PostPrc's value k goes to pixel
 // width x height - 1 - k), freed with the library's CalpostFree. A null
-// result gives message 331. The library is unloaded at the end. Returns 1,
+// result gives message 331. The library is unloaded at the end. Returns kStageDone,
 // or -1 with the error text in *error. messages may be null (built-in
 // texts).
-int RunCalpost(const StageContext& ctx, const CalpostParams& params, const std::string& libraryPath,
+StageResult RunCalpost(const StageContext& ctx, const CalpostParams& params, const std::string& libraryPath,
                std::string* error);
 
 }  // namespace kordex::auxiliary

@@ -30,16 +30,16 @@
 
 namespace kordex::auxiliary {
 
-int DirectionalSmoothing(const StageContext& ctx, int r, int g)
+StageResult DirectionalSmoothing(const StageContext& ctx, int r, int g)
 {
-    if (r <= 0 || g == 0) return 0;
+    if (r <= 0 || g == 0) return kStageSkipped;
     if (r > kMaxDirectionalRadius) {
         ctx.Log(platform::Format("WRN: directional smoothing radius %d is above %d, left out", r, kMaxDirectionalRadius));
-        return 0;
+        return kStageSkipped;
     }
     const std::array<std::vector<DiscOffset>, 8> sectors = DiscSectors(r);
     for (const auto& s : sectors)
-        if (s.empty() || s.size() > static_cast<std::size_t>(kSectorCapacity)) return 0;
+        if (s.empty() || s.size() > static_cast<std::size_t>(kSectorCapacity)) return kStageSkipped;
 
     const int w = ctx.width, h = ctx.height;
     const std::size_t n = ctx.Pixels();
@@ -103,7 +103,7 @@ int DirectionalSmoothing(const StageContext& ctx, int r, int g)
         });
     }
     std::copy(a.begin(), a.end(), ctx.image);
-    return 1;
+    return kStageDone;
 }
 
 }  // namespace kordex::auxiliary

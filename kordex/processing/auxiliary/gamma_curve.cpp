@@ -13,12 +13,12 @@
 
 namespace kordex::auxiliary {
 
-int GammaCurve(const StageContext& ctx, int g)
+StageResult GammaCurve(const StageContext& ctx, int g)
 {
-    if (g == 0) return 0;
+    if (g == 0) return kStageSkipped;
     const auto [lo, hi] = std::minmax_element(ctx.image, ctx.image + ctx.Pixels());
     const int mn = *lo, range = *hi - *lo;
-    if (range == 0) return 0;
+    if (range == 0) return kStageSkipped;
     const double exponent = g * 0.01 + 1.0;
     std::vector<std::int16_t> table(static_cast<std::size_t>(range) + 1);
     for (int i = 0; i <= range; ++i) {
@@ -29,7 +29,7 @@ int GammaCurve(const StageContext& ctx, int g)
         std::int16_t* row = ctx.image + static_cast<std::size_t>(y) * ctx.width;
         for (int x = 0; x < ctx.width; ++x) row[x] = table[static_cast<std::size_t>(row[x] - mn)];
     });
-    return 1;
+    return kStageDone;
 }
 
 }  // namespace kordex::auxiliary

@@ -56,20 +56,20 @@ void ReadAuxChainParams(platform::ProfileFile& p, AuxChainParams& a)
     a.gamma = p.ReadInt("Gamma", a.gamma);
 }
 
-int FinalRescale(const StageContext& ctx)
+StageResult FinalRescale(const StageContext& ctx)
 {
     const auto [lo, hi] = std::minmax_element(ctx.image, ctx.image + ctx.Pixels());
     const int mn = *lo, mx = *hi;
-    if (mn + 10 >= mx) return 0;
+    if (mn + 10 >= mx) return kStageSkipped;
     const double scale = 4095.0 / (mx - mn);
     ForRows(ctx, 0, ctx.height - 1, [&](int y) {
         std::int16_t* row = ctx.image + static_cast<std::size_t>(y) * ctx.width;
         for (int x = 0; x < ctx.width; ++x) row[x] = static_cast<std::int16_t>(platform::Near(scale * (row[x] - mn)));
     });
-    return 1;
+    return kStageDone;
 }
 
-int RunInternalChain(const StageContext& ctx, const AuxChainParams& p, const ChainOutput& output)
+StageResult RunInternalChain(const StageContext& ctx, const AuxChainParams& p, const ChainOutput& output)
 {
     StatisticsFile stats;
     if (!output.statisticsPath.empty()) {
@@ -82,30 +82,30 @@ int RunInternalChain(const StageContext& ctx, const AuxChainParams& p, const Cha
     const int mn = *std::min_element(ctx.image, ctx.image + n);
     for (std::size_t i = 0; i < n; ++i) ctx.image[i] = static_cast<std::int16_t>(ctx.image[i] - mn);
     ctx.Dump("1normal.raw", ctx.image);
-    if (ctx.Aborted()) return 0;
+    if (ctx.Aborted()) return kStageSkipped;
 
     if (p.despeckleThreshold > 0) WindowDespeckle(ctx, p.despeckleThreshold);
     ctx.Dump("2normal.raw", ctx.image);
-    if (ctx.Aborted()) return 0;
+    if (ctx.Aborted()) return kStageSkipped;
 
     const bool directional = p.dirSmoothRad > 0 && p.dirSmoothWeight != 0;
     if (directional) DirectionalSmoothing(ctx, p.dirSmoothRad, p.dirSmoothWeight);
-    if (ctx.Aborted()) return 0;
+    if (ctx.Aborted()) return kStageSkipped;
     if (p.medianShift != 0) {
         ctx.Dump("3median0.raw", ctx.image);
         MolarMedianShift(ctx, p.medianShift, stats.file);
         ctx.Dump("4median1.raw", ctx.image);
     }
-    if (ctx.Aborted()) return 0;
+    if (ctx.Aborted()) return kStageSkipped;
 
     if (p.afuMaskR1 > 0 && p.afuMaskR3 > 0 && p.afuMaskW3 > 0)
         AdaptiveUnsharpMask(ctx, p.afuMaskR1, p.afuMaskR3, p.afuMaskR4, p.afuMaskW3, p.afuMaskW4);
     ctx.Dump("5aunsharp.raw", ctx.image);
-    if (ctx.Aborted()) return 0;
+    if (ctx.Aborted()) return kStageSkipped;
 
     if (p.unsharpMaskRadius > 0 && p.unsharpMaskWeight > 0) PlainUnsharpMask(ctx, p.unsharpMaskRadius, p.unsharpMaskWeight);
     if (directional) DirectionalSmoothing(ctx, p.dirSmoothRad, p.dirSmoothWeight);
-    if (ctx.Aborted()) return 0;
+    if (ctx.Aborted()) return kStageSkipped;
 
     // Its fault codes (too few levels or pixels) only leave it out.
     if (p.histEqThreshold > 0) HistogramEqualisation(ctx, p.histEqThreshold, 0.0, 99.0);
@@ -116,9 +116,9 @@ int RunInternalChain(const StageContext& ctx, const AuxChainParams& p, const Cha
         std::fclose(stats.file);
         stats.file = nullptr;
     }
-    if (ctx.Aborted()) return 0;
+    if (ctx.Aborted()) return kStageSkipped;
     FinalRescale(ctx);
-    return 1;
+    return kStageDone;
 }
 
 }  // namespace kordex::auxiliary

@@ -7,13 +7,14 @@
 // Every stage works in place on ctx.image (width x height signed 16-bit) and
 // splits its pixel passes into row bands over ctx.threads (the result does
 // not depend on the thread count). Scratch images are allocated before a
-// pass starts. Stages return 1 when they changed the image and 0 when their
+// pass starts. Stages return kStageDone when they changed the image and kStageSkipped when their
 // preconditions left them out; none reports an error.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
+#include "frame/stage_result.h"
 #include "platform/profile_file.h"
 #include "processing/stage_context.h"
 
@@ -51,16 +52,16 @@ inline constexpr int kMaxDirectionalRadius = 11;
 
 // Truncation with dark per cent a and light per cent b (the histogram cut
 // without shift): nothing when a + b > 99 or the image is flat.
-int Truncation(const StageContext& ctx, double a, double b);
+StageResult Truncation(const StageContext& ctx, double a, double b);
 
 // 5x5 despeckle with threshold t: a pixel at least 2 away from the edges
 // with fewer than 6 values of its window within t (|q - v| < t) becomes the
 // mean of the window's 13th and 14th smallest values.
-int WindowDespeckle(const StageContext& ctx, int t);
+StageResult WindowDespeckle(const StageContext& ctx, int t);
 
 // Directional smoothing with radius r and weight g. Radii above
 // kMaxDirectionalRadius are left out (see the .cpp).
-int DirectionalSmoothing(const StageContext& ctx, int r, int g);
+StageResult DirectionalSmoothing(const StageContext& ctx, int r, int g);
 
 // The molar weight c = ((H / V) * 20 / 17)^2 of the image, H and V the sums
 // of the absolute differences along rows and along columns (0 when V is 0).
@@ -68,20 +69,20 @@ double MolarTeethWeight(const StageContext& ctx);
 
 // The median shift with the molar weighting (factor medianShift, not 0);
 // writes the statistics line into stats when it is not null.
-int MolarMedianShift(const StageContext& ctx, int medianShift, std::FILE* stats);
+StageResult MolarMedianShift(const StageContext& ctx, int medianShift, std::FILE* stats);
 
 // Adaptive unsharp mask (r1, r3, r4 radii, w3, w4 weights); dumps
 // "5ausm_contour.raw" and "5ausm_coeff.raw".
-int AdaptiveUnsharpMask(const StageContext& ctx, int r1, int r3, int r4, float w3, float w4);
+StageResult AdaptiveUnsharpMask(const StageContext& ctx, int r1, int r3, int r4, float w3, float w4);
 
 // Plain unsharp mask: v += near((v - blur(r)) * w).
-int PlainUnsharpMask(const StageContext& ctx, int r, float w);
+StageResult PlainUnsharpMask(const StageContext& ctx, int r, float w);
 
 // Gamma g (per cent above 1) over the image's range.
-int GammaCurve(const StageContext& ctx, int g);
+StageResult GammaCurve(const StageContext& ctx, int g);
 
 // The closing rescale to 0..4095 when max - min is above 10.
-int FinalRescale(const StageContext& ctx);
+StageResult FinalRescale(const StageContext& ctx);
 
 // Where the chain writes its statistics line ("" = nowhere).
 struct ChainOutput {
@@ -89,9 +90,9 @@ struct ChainOutput {
     bool dumps = false;          // SaveTempImgProcess; ctx.dump writes "$io<name>"
 };
 
-// The whole chain in its order. Returns 1 (the chain always succeeds), or 0
+// The whole chain in its order. Returns kStageDone (the chain always succeeds), or kStageSkipped
 // when the abort state was seen between stages (the image is then partly
 // processed).
-int RunInternalChain(const StageContext& ctx, const AuxChainParams& params, const ChainOutput& output);
+StageResult RunInternalChain(const StageContext& ctx, const AuxChainParams& params, const ChainOutput& output);
 
 }  // namespace kordex::auxiliary

@@ -41,9 +41,9 @@ double MolarTeethWeight(const StageContext& ctx)
     return ratio * ratio;
 }
 
-int MolarMedianShift(const StageContext& ctx, int medianShift, std::FILE* stats)
+StageResult MolarMedianShift(const StageContext& ctx, int medianShift, std::FILE* stats)
 {
-    if (medianShift == 0) return 0;
+    if (medianShift == 0) return kStageSkipped;
     double c = -1.0;
     int f;
     if (medianShift < 0) {
@@ -58,9 +58,9 @@ int MolarMedianShift(const StageContext& ctx, int medianShift, std::FILE* stats)
             f = medianShift;
     }
     if (stats) std::fprintf(stats, "MolarTeethWeight=%.2f MedianShift=%d (%d)\n", c, f, medianShift);
-    if (f <= 0) return 0;
+    if (f <= 0) return kStageSkipped;
     std::string ignored;
-    return MedianShift(ctx, f, &ignored) > 0 ? 1 : 0;
+    return MedianShift(ctx, f, &ignored) > 0 ? kStageDone : kStageSkipped;
 }
 
 }  // namespace kordex::auxiliary

@@ -11,9 +11,9 @@
 
 namespace kordex::auxiliary {
 
-int PlainUnsharpMask(const StageContext& ctx, int r, float w)
+StageResult PlainUnsharpMask(const StageContext& ctx, int r, float w)
 {
-    if (r <= 0 || !(w > 0)) return 0;
+    if (r <= 0 || !(w > 0)) return kStageSkipped;
     const std::size_t n = ctx.Pixels();
     std::vector<std::int16_t> blur(n), scratch(n);
     BoxSmoothInto(ctx.width, ctx.height, std::min(r, 1 << 20), ctx.image, blur.data(), nullptr, ctx.threads,
@@ -25,7 +25,7 @@ int PlainUnsharpMask(const StageContext& ctx, int r, float w)
         const std::int16_t* b = blur.data() + first;
         for (int x = 0; x < ctx.width; ++x) row[x] = platform::Wrap16(row[x] + platform::Near64((row[x] - b[x]) * weight));
     });
-    return 1;
+    return kStageDone;
 }
 
 }  // namespace kordex::auxiliary

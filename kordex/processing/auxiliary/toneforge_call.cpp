@@ -9,7 +9,7 @@
 
 namespace kordex::auxiliary {
 
-int RunToneforge(const StageContext& ctx, const std::string& settingsPath, const std::string& section, bool cutCorners)
+StageResult RunToneforge(const StageContext& ctx, const std::string& settingsPath, const std::string& section, bool cutCorners)
 {
     ctx.Dump("1normal.raw", ctx.image);
     std::vector<unsigned short> output(ctx.Pixels());
@@ -19,7 +19,7 @@ int RunToneforge(const StageContext& ctx, const std::string& settingsPath, const
     enhancement.Set_ParamTitle(settingsPath.c_str(), section.c_str());
     enhancement.OnPostProcess(reinterpret_cast<const unsigned short*>(ctx.image), output.data(), cutCorners ? 1 : 0);
     std::copy(output.begin(), output.end(), ctx.image);
-    return 1;
+    return kStageDone;
 }
 
 }  // namespace kordex::auxiliary

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "frame/stage_result.h"
 #include "processing/stage_context.h"
 
 namespace kordex::auxiliary {
@@ -13,7 +14,7 @@ namespace kordex::auxiliary {
 // Set_ParamTitle(settingsPath, section), OnPostProcess(image, output,
 // cutCorners) and destroy; the output (0..4095) replaces ctx.image. The
 // enhancement splits its passes over ctx.threads (its result does not depend
-// on the count). Returns 1.
-int RunToneforge(const StageContext& ctx, const std::string& settingsPath, const std::string& section, bool cutCorners);
+// on the count). Returns kStageDone.
+StageResult RunToneforge(const StageContext& ctx, const std::string& settingsPath, const std::string& section, bool cutCorners);
 
 }  // namespace kordex::auxiliary

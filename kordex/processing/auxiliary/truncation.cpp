@@ -12,11 +12,11 @@
 
 namespace kordex::auxiliary {
 
-int Truncation(const StageContext& ctx, double a, double b)
+StageResult Truncation(const StageContext& ctx, double a, double b)
 {
-    if (a + b > 99.0) return 0;
+    if (a + b > 99.0) return kStageSkipped;
     int mn = 0, mx = 0, low = 0, high = 0;
-    return HistogramCut(ctx, a, b, false, &mn, &mx, &low, &high) > 0 ? 1 : 0;
+    return HistogramCut(ctx, a, b, false, &mn, &mx, &low, &high) > 0 ? kStageDone : kStageSkipped;
 }
 
 }  // namespace kordex::auxiliary

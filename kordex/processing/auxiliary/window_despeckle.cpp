@@ -14,10 +14,10 @@
 
 namespace kordex::auxiliary {
 
-int WindowDespeckle(const StageContext& ctx, int t)
+StageResult WindowDespeckle(const StageContext& ctx, int t)
 {
     const int w = ctx.width, h = ctx.height;
-    if (t <= 0 || w < 5 || h < 5) return 0;
+    if (t <= 0 || w < 5 || h < 5) return kStageSkipped;
     std::vector<std::int16_t> out(ctx.image, ctx.image + ctx.Pixels());
     const std::int16_t* src = ctx.image;
     ForRows(ctx, 2, h - 3, [&](int y) {
@@ -40,7 +40,7 @@ int WindowDespeckle(const StageContext& ctx, int t)
     });
     // The copy started as the image, so its border is the image's own.
     std::memcpy(ctx.image, out.data(), out.size() * sizeof(std::int16_t));
-    return 1;
+    return kStageDone;
 }
 
 }  // namespace kordex::auxiliary
